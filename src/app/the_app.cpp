@@ -1,0 +1,4 @@
+#include "app/launcher_app.h"
+
+// The one application object; the framework's start-up finds and runs it.
+app::LauncherApp theApp;

@@ -1,0 +1,6 @@
+#pragma once
+
+namespace platform {
+// The POSIX entry point hands the process's arguments over before anything runs.
+void SetProcessArguments(int argc, char** argv);
+}  // namespace platform

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace platform {
+// The Windows error number that stands for an errno value.
+int WindowsErrorFromErrno(int error);
+// Sets the thread's last error from errno and returns false, for one-line failure paths.
+bool FailWithErrno();
+}  // namespace platform

@@ -1,0 +1,172 @@
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/platform.h"
+#include "platform/posix/arguments_posix.h"
+#include "platform/posix/errors_posix.h"
+#include "platform/posix/utf8.h"
+
+namespace platform {
+namespace {
+std::vector<std::string> g_arguments;
+
+std::string Native(const std::wstring& path) { return WideToUtf8(path); }
+}  // namespace
+
+const wchar_t kPathSeparator = L'/';
+
+void SetProcessArguments(int argc, char** argv) {
+  g_arguments.assign(argv, argv + argc);
+}
+
+OsVersion QueryOsVersion() {
+  // A POSIX host is a current system: it reports itself as the newest version the
+  // launcher knows, so that only real Windows versions meet the version gate.
+  return OsVersion{2, 10, 0};
+}
+
+std::wstring ModuleFileName() {
+  char buffer[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (length > 0) return Utf8ToWide(std::string(buffer, static_cast<size_t>(length)));
+  // Without /proc, argument 0 made absolute is the best the system offers.
+  if (!g_arguments.empty() && realpath(g_arguments[0].c_str(), buffer) != nullptr) {
+    return Utf8ToWide(buffer);
+  }
+  FailWithErrno();
+  return std::wstring();
+}
+
+std::vector<std::wstring> CommandLineArguments() {
+  std::vector<std::wstring> arguments;
+  arguments.reserve(g_arguments.size());
+  for (const std::string& argument : g_arguments) arguments.push_back(Utf8ToWide(argument));
+  return arguments;
+}
+
+bool IsPathArgument(const std::wstring& argument) {
+  // "/var/log/setup.log" is an absolute path, not the switch "var/log/setup.log".
+  return argument.size() > 1 && argument[0] == L'/' && argument.find(L'/', 1) != std::wstring::npos;
+}
+
+PathParts SplitPath(const std::wstring& path) {
+  PathParts parts;
+  const size_t slash = path.rfind(L'/');
+  const size_t nameStart = slash == std::wstring::npos ? 0 : slash + 1;
+  parts.directory = path.substr(0, nameStart);
+  const std::wstring name = path.substr(nameStart);
+  const size_t dot = name.rfind(L'.');
+  parts.fileName = dot == std::wstring::npos ? name : name.substr(0, dot);
+  parts.extension = dot == std::wstring::npos ? std::wstring() : name.substr(dot);
+  return parts;
+}
+
+std::wstring TempDirectory() {
+  const char* tmpdir = std::getenv("TMPDIR");
+  std::string path = (tmpdir != nullptr && *tmpdir != '\0') ? tmpdir : "/tmp";
+  if (path.back() != '/') path.push_back('/');
+  return Utf8ToWide(path);
+}
+
+bool CreateFolder(const std::wstring& path) {
+  return mkdir(Native(path).c_str(), 0700) == 0 || FailWithErrno();
+}
+
+bool RemoveFolder(const std::wstring& path) { return rmdir(Native(path).c_str()) == 0 || FailWithErrno(); }
+
+bool RemoveFile(const std::wstring& path) {
+  const std::string native = Native(path);
+  struct stat info;
+  // Like DeleteFileW, never removes a folder.
+  if (lstat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    SetLastError(kErrorAccessDenied);
+    return false;
+  }
+  return unlink(native.c_str()) == 0 || FailWithErrno();
+}
+
+bool SetAttributesNormal(const std::wstring& path) {
+  // The nearest thing to clearing the read-only attribute: the owner may write again.
+  const std::string native = Native(path);
+  struct stat info;
+  if (lstat(native.c_str(), &info) != 0) return FailWithErrno();
+  if (!S_ISREG(info.st_mode)) return true;
+  return chmod(native.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0 || FailWithErrno();
+}
+
+bool PathExists(const std::wstring& path) {
+  // Anything of that name counts, a dangling symbolic link included.
+  struct stat info;
+  return lstat(Native(path).c_str(), &info) == 0 || FailWithErrno();
+}
+
+ReadOnlyFile::~ReadOnlyFile() { Close(); }
+
+bool ReadOnlyFile::Open(const std::wstring& path) {
+  Close();
+  const int fd = open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return FailWithErrno();
+  struct stat info;
+  const bool known = fstat(fd, &info) == 0;
+  if (!known || S_ISDIR(info.st_mode)) {
+    if (known) errno = EISDIR;
+    FailWithErrno();
+    close(fd);
+    return false;
+  }
+  handle_ = fd;
+  return true;
+}
+
+void ReadOnlyFile::Close() {
+  if (IsOpen()) close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+bool ReadOnlyFile::IsOpen() const { return handle_ != -1; }
+
+std::optional<uint64_t> ReadOnlyFile::Size() const {
+  struct stat info;
+  if (!IsOpen() || fstat(static_cast<int>(handle_), &info) != 0) return std::nullopt;
+  return static_cast<uint64_t>(info.st_size);
+}
+
+size_t ReadOnlyFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
+  if (!IsOpen()) return 0;
+  ++reads_;
+  size_t total = 0;
+  while (total < count) {
+    const ssize_t got = pread(static_cast<int>(handle_), static_cast<char*>(buffer) + total, count - total,
+                              static_cast<off_t>(offset + total));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      if (got < 0) FailWithErrno();
+      break;
+    }
+    total += static_cast<size_t>(got);
+  }
+  return total;
+}
+
+std::string ToAnsi(const std::wstring& text) { return WideToUtf8(text); }
+std::wstring FromAnsi(const std::string& text) { return Utf8ToWide(text); }
+
+int SystemMessageBox(const MessageBoxRequest& request) {
+  // A box on a terminal: the caption first where there is one, then the text.
+  std::string out;
+  if (request.caption) out += WideToUtf8(*request.caption) + ": ";
+  out += WideToUtf8(request.text);
+  if (out.empty() || out.back() != '\n') out.push_back('\n');
+  std::fwrite(out.data(), 1, out.size(), stderr);
+  std::fflush(stderr);
+  return 1;  // IDOK
+}
+
+}  // namespace platform

@@ -1,0 +1,134 @@
+#include <windows.h>
+
+#include <cstdlib>
+#include <cwchar>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+const wchar_t kPathSeparator = L'\\';
+
+OsVersion QueryOsVersion() {
+  OSVERSIONINFOW info;
+  ZeroMemory(&info, sizeof info);
+  info.dwOSVersionInfoSize = sizeof info;  // 276 bytes
+  // A failed query leaves the record zeroed, which reads as the oldest system.
+  GetVersionExW(&info);
+  return OsVersion{info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion};
+}
+
+std::wstring ModuleFileName() {
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  return std::wstring(buffer, length < MAX_PATH ? length : MAX_PATH - 1);
+}
+
+std::vector<std::wstring> CommandLineArguments() {
+  std::vector<std::wstring> arguments;
+  for (int i = 0; i < __argc; ++i) arguments.emplace_back(__wargv[i] != nullptr ? __wargv[i] : L"");
+  return arguments;
+}
+
+bool IsPathArgument(const std::wstring&) { return false; }
+
+PathParts SplitPath(const std::wstring& path) {
+  wchar_t drive[_MAX_DRIVE], dir[_MAX_DIR], fname[_MAX_FNAME], ext[_MAX_EXT];
+  if (_wsplitpath_s(path.c_str(), drive, _MAX_DRIVE, dir, _MAX_DIR, fname, _MAX_FNAME, ext, _MAX_EXT) != 0) {
+    return PathParts{};
+  }
+  return PathParts{drive, dir, fname, ext};
+}
+
+std::wstring TempDirectory() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+  if (length == 0 || length > MAX_PATH) return std::wstring();
+  return std::wstring(buffer, length);
+}
+
+bool CreateFolder(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != FALSE; }
+bool RemoveFolder(const std::wstring& path) { return RemoveDirectoryW(path.c_str()) != FALSE; }
+bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
+bool SetAttributesNormal(const std::wstring& path) {
+  return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+bool PathExists(const std::wstring& path) { return _waccess(path.c_str(), 0) == 0; }
+
+ReadOnlyFile::~ReadOnlyFile() { Close(); }
+
+bool ReadOnlyFile::Open(const std::wstring& path) {
+  Close();
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<intptr_t>(file);
+  return true;
+}
+
+void ReadOnlyFile::Close() {
+  if (IsOpen()) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
+bool ReadOnlyFile::IsOpen() const { return handle_ != -1; }
+
+std::optional<uint64_t> ReadOnlyFile::Size() const {
+  LARGE_INTEGER size;
+  if (!IsOpen() || !GetFileSizeEx(reinterpret_cast<HANDLE>(handle_), &size)) return std::nullopt;
+  return static_cast<uint64_t>(size.QuadPart);
+}
+
+size_t ReadOnlyFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
+  if (!IsOpen()) return 0;
+  ++reads_;
+  OVERLAPPED at;
+  ZeroMemory(&at, sizeof at);
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD got = 0;
+  if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, static_cast<DWORD>(count), &got, &at)) return 0;
+  return got;
+}
+
+int LastError() { return static_cast<int>(GetLastError()); }
+void SetLastError(int code) { ::SetLastError(static_cast<DWORD>(code)); }
+
+std::wstring SystemErrorText(int code) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+                                      static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring result = (length != 0 && text != nullptr) ? std::wstring(text, length) : std::wstring();
+  if (text != nullptr) LocalFree(text);
+  return result;
+}
+
+std::string ToAnsi(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  std::string result(static_cast<size_t>(length > 0 ? length : 0), '\0');
+  if (length > 0) {
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &result[0], length, nullptr,
+                        nullptr);
+  }
+  return result;
+}
+
+std::wstring FromAnsi(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring result(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+  if (length > 0) {
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &result[0], length);
+  }
+  return result;
+}
+
+int SystemMessageBox(const MessageBoxRequest& request) {
+  return MessageBoxW(nullptr, request.text.c_str(), request.caption ? request.caption->c_str() : nullptr,
+                     request.style);
+}
+
+}  // namespace platform
