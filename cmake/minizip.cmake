@@ -10,6 +10,10 @@ if(NOT EXISTS "${minizip_src}/unzip.c")
   message(FATAL_ERROR "minizip sources not found in ${minizip_src}: run scripts/bootstrap first")
 endif()
 
+if(WIN32)
+  # Linked into the program: a zlib DLL is nothing Windows ships.
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
 find_package(ZLIB REQUIRED)
 
 set(minizip_gen "${CMAKE_BINARY_DIR}/minizip")

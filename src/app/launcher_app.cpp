@@ -1,15 +1,32 @@
 #include "app/launcher_app.h"
 
+#include <cstdint>
 #include <string>
 
 #include "app/platform_level.h"
 #include "app/working_folder.h"
+#include "handoff/engine_launch.h"
 #include "handoff/launcher_command_line_info.h"
+#include "handoff/settings_file.h"
+#include "package/archive_access.h"
 #include "package/launcher_message.h"
+#include "package/member_extraction.h"
 #include "package/package_trailer.h"
 #include "platform/platform.h"
 
 namespace app {
+namespace {
+
+constexpr wchar_t kSettingsFileName[] = L"setup.cfg";
+constexpr wchar_t kDataFileName[] = L"setup.dat";
+constexpr wchar_t kUiLibraryName[] = L"Setup_UI.dll";
+constexpr wchar_t kExpLibraryName[] = L"Setup_Exp.dll";
+
+// Setup engine exit codes after which its working folder stays: success, and
+// success with a reboot initiated or required.
+bool KeepsWorkingFolder(int exitCode) { return exitCode == 0 || exitCode == 1641 || exitCode == 3010; }
+
+}  // namespace
 
 bool LauncherApp::InitInstance() {
   if (GetPlatformLevel() < kMinimumPlatformLevel) {
@@ -22,7 +39,8 @@ bool LauncherApp::InitInstance() {
 
   const std::wstring launcherPath = platform::ModuleFileName();
   const platform::PathParts launcherParts = platform::SplitPath(launcherPath);
-  [[maybe_unused]] const std::wstring launcherFileName = launcherParts.fileName + launcherParts.extension;
+  // The setup engine is extracted and started under the package's own current name.
+  const std::wstring launcherFileName = launcherParts.fileName + launcherParts.extension;
 
   // A launcher file that cannot be opened is not the end: the run goes on without a password.
   package::PackageTrailer trailer;
@@ -31,9 +49,40 @@ bool LauncherApp::InitInstance() {
   const std::wstring workingFolder = AllocateWorkingFolder();
   if (!CreateWorkingFolder(workingFolder)) return false;
 
-  // Extraction and the hand-off to the setup engine follow here; until they exist,
-  // the empty working folder is removed again.
+  package::ArchiveHandle* archive = package::OpenArchive(launcherPath);
+  if (archive == nullptr) {
+    // The empty working folder stays.
+    package::ShowLauncherMessage(package::kCorruptFileText);
+    return false;
+  }
+
+  const std::wstring settingsPath = workingFolder + kSettingsFileName;
+  const std::wstring enginePath = workingFolder + launcherFileName;
+  const wchar_t* password = trailer.password.c_str();
+  // All four are attempted, whatever the earlier ones gave; codes are never negative.
+  int64_t result = 0;
+  result += package::ExtractMember(archive, workingFolder.c_str(), L"A0", kDataFileName, password);
+  result += package::ExtractMember(archive, workingFolder.c_str(), L"A1", launcherFileName.c_str(), password);
+  result += package::ExtractMember(archive, workingFolder.c_str(), L"A3", kUiLibraryName, password);
+  result += package::ExtractMember(archive, workingFolder.c_str(), L"A4", kExpLibraryName, password);
+  package::CloseArchive(archive);
+
+  bool showError = true;
+  if (result == 0) {
+    showError = false;
+    platform::AllowOwnerToRun(enginePath);
+    handoff::WriteSettingsFile(settingsPath, launcherPath, switches);
+    result = handoff::RunAndWait(enginePath, nullptr);
+    if (KeepsWorkingFolder(static_cast<int>(result))) return false;
+  }
+
+  // Clean-up: what the launcher put there goes; a folder the engine left files in stays.
+  for (const std::wstring& file : {settingsPath, workingFolder + kDataFileName, enginePath,
+                                   workingFolder + kUiLibraryName, workingFolder + kExpLibraryName}) {
+    platform::RemoveFile(file);
+  }
   platform::RemoveFolder(workingFolder);
+  if (result != 0 && showError) package::ShowLauncherMessage(package::kCorruptFileText);
   return false;
 }
 

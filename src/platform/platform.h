@@ -37,6 +37,7 @@ enum ErrorCode : int {
   kErrorAlreadyExists = 183,
   kErrorFilenameExcedRange = 206,
   kErrorNegativeSeek = 131,
+  kErrorBadExeFormat = 193,
   kErrorDirectory = 267,
   kErrorCantResolveFilename = 1921,
   kErrorInstallFailure = 1603,
@@ -61,6 +62,14 @@ std::wstring ModuleFileName();
 
 // The program's arguments as the runtime library splits them, argument 0 first.
 std::vector<std::wstring> CommandLineArguments();
+
+// The process's whole command line, program path included: as the system reports it
+// on Windows; on POSIX rebuilt from the arguments, quoted so that the Windows rules
+// split it back into the same arguments.
+std::wstring CommandLine();
+
+// Quotes an argument so that the Windows runtime's rules split it back unchanged.
+std::wstring QuoteArgument(const std::wstring& argument);
 
 // True for an argument that starts with a switch character but is a path, not a
 // switch: on POSIX "/var/log/setup.log". Never true on Windows.
@@ -104,6 +113,103 @@ class ReadOnlyFile {
  private:
   intptr_t handle_ = -1;
   unsigned reads_ = 0;
+};
+
+// --- 8-bit paths -------------------------------------------------------------------
+// The extraction core works on paths in the system's 8-bit code page, in fixed
+// buffers of kMaxPathBytes.
+
+inline constexpr size_t kMaxPathBytes = 260;  // MAX_PATH, terminator included
+
+// Makes path absolute into buffer: the length on success, the size needed
+// (terminator included) when the buffer is too small, 0 on failure.
+size_t FullPathAnsi(const char* path, char* buffer, size_t bufferSize);
+bool PathExistsAnsi(const char* path);  // true for a folder too
+bool SetAttributesNormalAnsi(const char* path);
+bool RemoveFileAnsi(const char* path);
+// Creates a folder and every missing folder above it.
+bool CreateFolderTreeAnsi(const char* path);
+
+// A file created for writing (replacing any file of that name) that nobody else may
+// open while it is written. Private to its owner on POSIX.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  bool Create(const char* path);
+  // False when the system reports a failure; written is what it stored.
+  bool Write(const void* data, size_t count, size_t& written);
+  void Close();
+
+ private:
+  intptr_t handle_ = -1;
+};
+
+// Lets the owner of a file run it (POSIX); Windows runs any file it may read.
+bool AllowOwnerToRun(const std::wstring& path);
+
+// --- Memory ---------------------------------------------------------------------------
+
+// Fresh committed, zero-filled read/write pages of the system, released on destruction.
+class CommittedBuffer {
+ public:
+  CommittedBuffer() = default;
+  explicit CommittedBuffer(size_t size);
+  ~CommittedBuffer();
+  CommittedBuffer(CommittedBuffer&& other) noexcept;
+  CommittedBuffer& operator=(CommittedBuffer&& other) noexcept;
+  CommittedBuffer(const CommittedBuffer&) = delete;
+  CommittedBuffer& operator=(const CommittedBuffer&) = delete;
+
+  explicit operator bool() const { return data_ != nullptr; }
+  char* Data() const { return data_; }
+  size_t Size() const { return size_; }
+
+ private:
+  void Release();
+  char* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+// The process heap: a block, zero-filled when asked, or none.
+void* HeapAllocate(size_t size, bool zeroFill);
+bool HeapRelease(void* block);
+
+// --- Profile files ------------------------------------------------------------------
+
+// Sets key to value in section of the profile file at path, creating the file and
+// the section when they are missing. The Win32 profile API on Windows; on POSIX the
+// same bytes for ASCII text, UTF-8 otherwise.
+bool WriteProfileEntry(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+                        const std::wstring& path);
+
+// --- Processes ----------------------------------------------------------------------
+
+class ProcessHandle {
+ public:
+  ProcessHandle() = default;
+  ~ProcessHandle();
+  ProcessHandle(const ProcessHandle&) = delete;
+  ProcessHandle& operator=(const ProcessHandle&) = delete;
+
+  // Starts program (the shell's "open" on Windows, a direct start on POSIX) with
+  // the parameters in directory. False, with the last error set, when it fails.
+  bool Start(const std::wstring& program, const std::wstring* parameters, const std::wstring& directory,
+             int showMode, bool keepHandle);
+  bool HasProcess() const { return handle_ != 0; }
+  // True once the process has ended; false when the wait itself failed.
+  bool WaitForEnd();
+  // The ended process's exit code; false, with the last error set, when unreadable.
+  bool ExitCode(uint32_t& code);
+  void Close();
+
+ private:
+  intptr_t handle_ = 0;
+  int status_ = 0;
+  bool ended_ = false;
 };
 
 // --- Errors ----------------------------------------------------------------------

@@ -2,19 +2,21 @@
 
 #include <fstream>
 
-#include "support/scratch_folder.h"
+#include "package/package_trailer.h"
 
 namespace fs = std::filesystem;
 
 namespace testsupport {
-
-fs::path LauncherProgram() {
+namespace {
 #ifdef _WIN32
-  return ProgramFolder() / "launcher.exe";
+constexpr char kProgramSuffix[] = ".exe";
 #else
-  return ProgramFolder() / "launcher";
+constexpr char kProgramSuffix[] = "";
 #endif
-}
+}  // namespace
+
+fs::path LauncherProgram() { return ProgramFolder() / (std::string("launcher") + kProgramSuffix); }
+fs::path TestEngineProgram() { return ProgramFolder() / (std::string("test_engine") + kProgramSuffix); }
 
 fs::path WritePackage(const fs::path& path, const std::string& payload) {
   fs::create_directories(path.parent_path());
@@ -27,12 +29,37 @@ fs::path WritePackage(const fs::path& path, const std::string& payload) {
   return path;
 }
 
+std::string PackagePayload(const std::vector<sfxpkg::ArchiveMember>& members, const std::string& password) {
+  return ZipBytes(members) + package::BuildPackageTrailer(password, "", 1);
+}
+
+PackageContent ContentWithTestEngine() {
+  PackageContent content;
+  content.engine = ReadFileBytes(TestEngineProgram());
+  return content;
+}
+
 bool BoxesOnStandardError() {
 #ifdef _WIN32
   return false;
 #else
   return true;
 #endif
+}
+
+LauncherSandbox::LauncherSandbox() : temp_(scratch_.Path() / "temp"), report_(scratch_.Path() / "report") {
+  fs::create_directories(temp_);
+}
+
+ProgramResult LauncherSandbox::Start(const fs::path& package, const std::vector<std::wstring>& arguments,
+                                     std::map<std::string, std::wstring> environment) const {
+  for (const char* name : {"TMPDIR", "TMP", "TEMP"}) environment.emplace(name, temp_.wstring());
+  environment.emplace("SFX_TEST_REPORT", report_.wstring());
+  return RunProgram(package, arguments, environment);
+}
+
+std::vector<std::string> LauncherSandbox::TempEntries(const fs::path& sub) const {
+  return scratch_.Entries(fs::path("temp") / sub);
 }
 
 }  // namespace testsupport

@@ -19,7 +19,4 @@ struct ProgramResult {
 ProgramResult RunProgram(const std::filesystem::path& program, const std::vector<std::wstring>& arguments,
                          const std::map<std::string, std::wstring>& environment = {});
 
-// Quotes an argument so that the Windows runtime's rules split it back unchanged.
-std::wstring QuoteArgument(const std::wstring& argument);
-
 }  // namespace testsupport

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/platform.h"
 #include "support/process.h"
 
 namespace testsupport {
@@ -33,8 +34,8 @@ std::wstring EnvironmentBlock(const std::map<std::string, std::wstring>& changes
 ProgramResult RunProgram(const std::filesystem::path& program, const std::vector<std::wstring>& arguments,
                          const std::map<std::string, std::wstring>& environment) {
   ProgramResult result;
-  std::wstring commandLine = QuoteArgument(program.wstring());
-  for (const auto& argument : arguments) commandLine += L" " + QuoteArgument(argument);
+  std::wstring commandLine = platform::QuoteArgument(program.wstring());
+  for (const auto& argument : arguments) commandLine += L" " + platform::QuoteArgument(argument);
   std::wstring block = EnvironmentBlock(environment);
 
   STARTUPINFOW startup;

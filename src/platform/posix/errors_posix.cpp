@@ -26,6 +26,7 @@ constexpr ErrnoMapping kErrnoMappings[] = {
     {EISDIR, kErrorAccessDenied},     {ELOOP, kErrorCantResolveFilename},
     {EBUSY, kErrorBusy},              {ETXTBSY, kErrorSharingViolation},
     {EIO, kErrorReadFault},           {ENOSYS, kErrorNotSupported},
+    {ENOEXEC, kErrorBadExeFormat},
 };
 }  // namespace
 
@@ -45,8 +46,7 @@ int LastError() { return t_lastError; }
 void SetLastError(int code) { t_lastError = code; }
 
 std::wstring SystemErrorText(int code) {
-  // The same texts Windows gives for the codes a launcher meets, ending as Windows'
-  // texts do; the C library's text for anything else.
+  // The texts Windows gives for the codes a launcher meets; none for the others.
   struct Text {
     int code;
     const char* text;
@@ -77,7 +77,7 @@ std::wstring SystemErrorText(int code) {
        "this is a valid Windows Installer package."},
   };
   for (const Text& entry : kTexts) {
-    if (entry.code == code) return Utf8ToWide(std::string(entry.text) + "\r\n");
+    if (entry.code == code) return Utf8ToWide(entry.text);
   }
   return std::wstring();
 }

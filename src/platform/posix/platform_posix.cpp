@@ -51,6 +51,15 @@ std::vector<std::wstring> CommandLineArguments() {
   return arguments;
 }
 
+std::wstring CommandLine() {
+  std::wstring commandLine;
+  for (const std::string& argument : g_arguments) {
+    if (!commandLine.empty()) commandLine.push_back(L' ');
+    commandLine += QuoteArgument(Utf8ToWide(argument));
+  }
+  return commandLine;
+}
+
 bool IsPathArgument(const std::wstring& argument) {
   // "/var/log/setup.log" is an absolute path, not the switch "var/log/setup.log".
   return argument.size() > 1 && argument[0] == L'/' && argument.find(L'/', 1) != std::wstring::npos;

@@ -32,12 +32,27 @@ std::vector<std::wstring> CommandLineArguments() {
 
 bool IsPathArgument(const std::wstring&) { return false; }
 
+std::wstring CommandLine() {
+  const wchar_t* commandLine = GetCommandLineW();
+  return commandLine != nullptr ? commandLine : L"";
+}
+
 PathParts SplitPath(const std::wstring& path) {
-  wchar_t drive[_MAX_DRIVE], dir[_MAX_DIR], fname[_MAX_FNAME], ext[_MAX_EXT];
-  if (_wsplitpath_s(path.c_str(), drive, _MAX_DRIVE, dir, _MAX_DIR, fname, _MAX_FNAME, ext, _MAX_EXT) != 0) {
-    return PathParts{};
+  // As _wsplitpath splits, without its length limits.
+  PathParts parts;
+  size_t rest = 0;
+  if (path.size() >= 2 && path[1] == L':') {
+    parts.drive = path.substr(0, 2);
+    rest = 2;
   }
-  return PathParts{drive, dir, fname, ext};
+  const size_t separator = path.find_last_of(L"\\/");
+  const size_t nameStart = separator == std::wstring::npos || separator < rest ? rest : separator + 1;
+  parts.directory = path.substr(rest, nameStart - rest);
+  const std::wstring name = path.substr(nameStart);
+  const size_t dot = name.rfind(L'.');
+  parts.fileName = dot == std::wstring::npos ? name : name.substr(0, dot);
+  parts.extension = dot == std::wstring::npos ? std::wstring() : name.substr(dot);
+  return parts;
 }
 
 std::wstring TempDirectory() {

@@ -1,6 +1,6 @@
-#include "support/process.h"
+#include "platform/platform.h"
 
-namespace testsupport {
+namespace platform {
 
 std::wstring QuoteArgument(const std::wstring& argument) {
   if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) return argument;
@@ -21,4 +21,4 @@ std::wstring QuoteArgument(const std::wstring& argument) {
   return quoted;
 }
 
-}  // namespace testsupport
+}  // namespace platform

@@ -1,0 +1,36 @@
+#include "handoff/engine_launch.h"
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace handoff {
+namespace {
+// A wait that keeps failing is not repeated for ever.
+constexpr int kWaitAttempts = 16;
+}  // namespace
+
+int RunAndWait(const std::wstring& targetPath, const std::wstring* parameters, bool wait, int showMode) {
+  if (targetPath.empty()) return 0;
+  const platform::PathParts parts = platform::SplitPath(targetPath);
+  const std::wstring directory = parts.drive + parts.directory;
+
+  platform::ProcessHandle process;
+  if (!process.Start(targetPath, parameters, directory, showMode, wait)) return platform::LastError();
+  if (!wait) return 0;
+
+  bool ended = false;
+  for (int attempt = 0; attempt < kWaitAttempts && !ended; ++attempt) ended = process.WaitForEnd();
+  uint32_t exitCode = 0;
+  int result = 0;
+  if (ended && process.ExitCode(exitCode)) {
+    result = static_cast<int>(exitCode);
+  } else {
+    // A failure must never read as the engine's success.
+    result = platform::LastError() != 0 ? platform::LastError() : platform::kErrorInvalidFunction;
+  }
+  process.Close();
+  return result;
+}
+
+}  // namespace handoff

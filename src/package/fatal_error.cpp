@@ -1,0 +1,18 @@
+#include "package/fatal_error.h"
+
+#include <string>
+
+#include "framework/afxwin.h"
+#include "platform/platform.h"
+
+namespace package {
+
+int ReportFatalError(const wchar_t* message, int code) {
+  int lastError = platform::LastError();
+  if (lastError == 0) lastError = platform::kErrorInvalidFunction;
+  const std::wstring text = std::wstring(L"Fatal error:\n\n") + message + L" " + platform::SystemErrorText(lastError);
+  AfxMessageBox(text.c_str(), platform::kMbOk | platform::kMbIconHand, 0);
+  return code;
+}
+
+}  // namespace package

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace package {
+
+// Shows "Fatal error:" with the caller's message and the system's text for the
+// thread's last error (the caller's failed step left it), then returns code.
+int ReportFatalError(const wchar_t* message, int code);
+
+}  // namespace package

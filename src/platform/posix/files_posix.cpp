@@ -1,0 +1,140 @@
+// The 8-bit file calls of the extraction core, memory and the process heap.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix/errors_posix.h"
+#include "platform/posix/utf8.h"
+
+namespace platform {
+
+size_t FullPathAnsi(const char* path, char* buffer, size_t bufferSize) {
+  // Like GetFullPathName: lexical, without touching the disk. Relative paths start
+  // from the current folder, "." and ".." are resolved, a trailing separator stays.
+  std::string full;
+  if (path[0] != '/') {
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) == nullptr) return FailWithErrno(), 0;
+    full = std::string(cwd) + "/";
+  }
+  full += path;
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start < full.size()) {
+    size_t end = full.find('/', start);
+    if (end == std::string::npos) end = full.size();
+    const std::string part = full.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string result;
+  for (const std::string& part : parts) result += "/" + part;
+  if (result.empty() || full.back() == '/') result.push_back('/');
+  if (result.size() + 1 > bufferSize) return result.size() + 1;
+  std::memcpy(buffer, result.c_str(), result.size() + 1);
+  return result.size();
+}
+
+bool PathExistsAnsi(const char* path) {
+  struct stat info;
+  return lstat(path, &info) == 0 || FailWithErrno();
+}
+
+bool SetAttributesNormalAnsi(const char* path) { return SetAttributesNormal(Utf8ToWide(path)); }
+
+bool RemoveFileAnsi(const char* path) { return RemoveFile(Utf8ToWide(path)); }
+
+bool CreateFolderTreeAnsi(const char* path) {
+  std::string partial;
+  const std::string full = path;
+  bool created = true;
+  for (size_t i = 0; i <= full.size(); ++i) {
+    if (i == full.size() || full[i] == '/') {
+      if (!partial.empty() && partial != "/" && mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+        created = FailWithErrno();
+      }
+    }
+    if (i < full.size()) partial.push_back(full[i]);
+  }
+  return created;
+}
+
+OutputFile::~OutputFile() { Close(); }
+
+bool OutputFile::Create(const char* path) {
+  Close();
+  // Never follows a symbolic link planted at the output path.
+  const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // A file that may be created is missing a folder on its way, as Windows says it.
+    if (errno == ENOENT) return SetLastError(kErrorPathNotFound), false;
+    return FailWithErrno();
+  }
+  handle_ = fd;
+  return true;
+}
+
+bool OutputFile::Write(const void* data, size_t count, size_t& written) {
+  written = 0;
+  while (written < count) {
+    const ssize_t stored = write(static_cast<int>(handle_), static_cast<const char*>(data) + written, count - written);
+    if (stored < 0 && errno == EINTR) continue;
+    if (stored < 0) return FailWithErrno();
+    if (stored == 0) break;
+    written += static_cast<size_t>(stored);
+  }
+  return true;
+}
+
+void OutputFile::Close() {
+  if (handle_ != -1) close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+bool AllowOwnerToRun(const std::wstring& path) {
+  const std::string native = WideToUtf8(path);
+  struct stat info;
+  if (lstat(native.c_str(), &info) != 0) return FailWithErrno();
+  return chmod(native.c_str(), (info.st_mode & 07777) | S_IXUSR) == 0 || FailWithErrno();
+}
+
+CommittedBuffer::CommittedBuffer(size_t size) {
+  void* pages = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (pages == MAP_FAILED) {
+    FailWithErrno();
+    return;
+  }
+  data_ = static_cast<char*>(pages);
+  size_ = size;
+}
+
+void CommittedBuffer::Release() {
+  if (data_ != nullptr) munmap(data_, size_);
+  data_ = nullptr;
+  size_ = 0;
+}
+
+void* HeapAllocate(size_t size, bool zeroFill) {
+  void* block = zeroFill ? std::calloc(1, size) : std::malloc(size);
+  if (block == nullptr) SetLastError(kErrorNotEnoughMemory);
+  return block;
+}
+
+bool HeapRelease(void* block) {
+  std::free(block);
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,64 @@
+// The 8-bit file calls of the extraction core, memory and the process heap.
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+size_t FullPathAnsi(const char* path, char* buffer, size_t bufferSize) {
+  return GetFullPathNameA(path, static_cast<DWORD>(bufferSize), buffer, nullptr);
+}
+
+bool PathExistsAnsi(const char* path) { return PathFileExistsA(path) != FALSE; }
+
+bool SetAttributesNormalAnsi(const char* path) { return SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL) != FALSE; }
+
+bool RemoveFileAnsi(const char* path) { return DeleteFileA(path) != FALSE; }
+
+bool CreateFolderTreeAnsi(const char* path) {
+  return SHCreateDirectoryExA(nullptr, path, nullptr) == ERROR_SUCCESS;
+}
+
+OutputFile::~OutputFile() { Close(); }
+
+bool OutputFile::Create(const char* path) {
+  Close();
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<intptr_t>(file);
+  return true;
+}
+
+bool OutputFile::Write(const void* data, size_t count, size_t& written) {
+  DWORD stored = 0;
+  const BOOL ok = WriteFile(reinterpret_cast<HANDLE>(handle_), data, static_cast<DWORD>(count), &stored, nullptr);
+  written = stored;
+  return ok != FALSE;
+}
+
+void OutputFile::Close() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
+bool AllowOwnerToRun(const std::wstring&) { return true; }
+
+CommittedBuffer::CommittedBuffer(size_t size)
+    : data_(static_cast<char*>(VirtualAlloc(nullptr, size, MEM_COMMIT, PAGE_READWRITE))),
+      size_(data_ != nullptr ? size : 0) {}
+
+void CommittedBuffer::Release() {
+  if (data_ != nullptr) VirtualFree(data_, 0, MEM_RELEASE);
+  data_ = nullptr;
+  size_ = 0;
+}
+
+void* HeapAllocate(size_t size, bool zeroFill) {
+  return HeapAlloc(GetProcessHeap(), zeroFill ? HEAP_ZERO_MEMORY : 0, size);
+}
+
+bool HeapRelease(void* block) { return HeapFree(GetProcessHeap(), 0, block) != FALSE; }
+
+}  // namespace platform

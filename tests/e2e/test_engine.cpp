@@ -1,0 +1,60 @@
+// A setup engine for tests. It does what its environment (inherited from the
+// launcher) asks, and reports what it found:
+//   SFX_TEST_REPORT  folder to copy every file of its own folder into, with
+//                    report.txt: its working folder, its own path, its argument count
+//   SFX_TEST_LEAVE   name of a file to create in its own folder
+//   SFX_TEST_EXIT    its exit code (decimal, the whole 32 bits)
+//   SFX_TEST_CRASH   end by a crash instead
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/platform.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string Variable(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const fs::path self = fs::path(platform::ModuleFileName());
+  const fs::path folder = self.parent_path();
+  const std::string report = Variable("SFX_TEST_REPORT");
+  if (!report.empty()) {
+    const fs::path out = fs::u8path(report);
+    fs::create_directories(out);
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      fs::copy_file(entry.path(), out / entry.path().filename(), fs::copy_options::overwrite_existing);
+    }
+    std::ofstream text(out / "report.txt", std::ios::binary);
+    text << "cwd=" << fs::current_path().u8string() << "\n"
+         << "self=" << self.u8string() << "\n"
+         << "arguments=" << argc - 1 << "\n";
+  }
+  const std::string leave = Variable("SFX_TEST_LEAVE");
+  if (!leave.empty()) std::ofstream(folder / leave) << "left by the engine";
+  if (!Variable("SFX_TEST_CRASH").empty()) {
+#ifdef _WIN32
+    RaiseException(0xC0000005u, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+#else
+    std::raise(SIGKILL);
+#endif
+  }
+  (void)argv;
+  const unsigned long code = std::strtoul(Variable("SFX_TEST_EXIT").c_str(), nullptr, 10);
+#ifdef _WIN32
+  ExitProcess(static_cast<UINT>(code));
+#endif
+  return static_cast<int>(code);
+}

@@ -1,0 +1,45 @@
+#include "support/package_fixtures.h"
+
+#include "support/scratch_folder.h"
+
+namespace testsupport {
+
+std::string ZipBytes(const std::vector<sfxpkg::ArchiveMember>& members) {
+  ScratchFolder scratch;
+  const auto path = scratch.Path() / "archive.zip";
+  std::string error;
+  if (!sfxpkg::WriteZipArchive(path, members, error)) return "zip writer failed: " + error;
+  return ReadFileBytes(path);
+}
+
+sfxpkg::ArchiveMember Member(const std::string& name, const std::string& data, const std::string& password,
+                             int level) {
+  sfxpkg::ArchiveMember member;
+  member.name = name;
+  member.data = data;
+  member.password = password;
+  member.level = level;
+  return member;
+}
+
+std::string SampleBytes(size_t n, unsigned seed) {
+  std::string bytes(n, '\0');
+  uint32_t state = seed * 2654435761u + 1;
+  for (size_t i = 0; i < n; ++i) {
+    state = state * 1103515245u + 12345u;
+    // Mostly a small alphabet, now and then anything: compressible, not trivially.
+    const uint32_t r = state >> 16;
+    bytes[i] = static_cast<char>(r % 7 == 0 ? r & 0xFF : 'a' + r % 6);
+  }
+  return bytes;
+}
+
+std::vector<sfxpkg::ArchiveMember> PackageMembers(const PackageContent& content, const std::string& password,
+                                                  int level) {
+  return {Member("A0", content.data, password, level), Member("A1", content.engine, password, level),
+          Member("A3", content.ui, password, level), Member("A4", content.exp, password, level)};
+}
+
+std::string InfoZipArchive() { return ReadFileBytes(ProgramFolder() / "fixtures" / "infozip.zip"); }
+
+}  // namespace testsupport

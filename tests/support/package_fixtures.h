@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "archive_writer.h"
+
+namespace testsupport {
+
+// The bytes of a zip archive of members, written with minizip's zip writer.
+std::string ZipBytes(const std::vector<sfxpkg::ArchiveMember>& members);
+
+// An encrypted member, deflated unless level is 0.
+sfxpkg::ArchiveMember Member(const std::string& name, const std::string& data, const std::string& password,
+                             int level = 9);
+
+// Data that compresses somewhat, like a program: n bytes from a fixed seed.
+std::string SampleBytes(size_t n, unsigned seed = 1);
+
+// The four members a package carries, each with its own recognisable content.
+struct PackageContent {
+  std::string data = "setup data\r\n" + SampleBytes(3000, 2);
+  std::string engine = SampleBytes(200000, 3);
+  std::string ui = SampleBytes(70000, 4);
+  std::string exp = SampleBytes(1000, 5);
+};
+std::vector<sfxpkg::ArchiveMember> PackageMembers(const PackageContent& content, const std::string& password,
+                                                  int level = 9);
+
+// A zip archive that Info-ZIP's `zip -P` made at build time (members A0, A1, A3,
+// A4 of content from SampleBytes), with its password.
+std::string InfoZipArchive();
+inline constexpr char kInfoZipPassword[] = "Info-ZIP pw";
+
+}  // namespace testsupport

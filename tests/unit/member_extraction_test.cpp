@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "package/archive_access.h"
+#include "package/member_extraction.h"
+#include "platform/platform.h"
+#include "support/message_box_recorder.h"
+#include "support/package_fixtures.h"
+#include "support/scratch_folder.h"
+
+namespace fs = std::filesystem;
+using testsupport::Member;
+
+namespace {
+
+constexpr char kPassword[] = "pass word";
+const std::wstring kWidePassword = L"pass word";
+
+// An archive behind some bytes, as it sits in a package, opened for extraction.
+class Extraction : public testing::Test {
+ protected:
+  void Open(const std::vector<sfxpkg::ArchiveMember>& members) {
+    const auto path = scratch_.Write("package.exe", std::string(5000, 'I') + testsupport::ZipBytes(members));
+    handle_ = package::OpenArchive(path.wstring());
+    ASSERT_NE(handle_, nullptr);
+    out_ = scratch_.Path() / "out";
+    fs::create_directories(out_);
+  }
+  void TearDown() override { package::CloseArchive(handle_); }
+
+  int Extract(const wchar_t* member, const wchar_t* newName, const std::wstring& password = L"pass word") {
+    return package::ExtractMember(handle_, out_.wstring().c_str(), member, newName, password.c_str());
+  }
+  std::string Out(const fs::path& name) const { return testsupport::ReadFileBytes(out_ / name); }
+
+  testsupport::ScratchFolder scratch_;
+  package::ArchiveHandle* handle_ = nullptr;
+  fs::path out_;
+};
+
+std::wstring FatalBox(const std::wstring& message) { return L"Fatal error:\n\n" + message + L" "; }
+
+// The box's text up to the system's part, which depends on the system.
+std::wstring WithoutSystemText(const std::wstring& text, const std::wstring& message) {
+  return text.substr(0, FatalBox(message).size());
+}
+
+TEST_F(Extraction, WritesMembersByteForByteUnderTheirNewNames) {
+  const std::string large = testsupport::SampleBytes(200000);  // several transfer-buffer pieces
+  Open({Member("A0", "data", kPassword), Member("A1", large, kPassword), Member("A3", large, kPassword, 0),
+        Member("A4", "", kPassword)});
+  testsupport::MessageBoxRecorder boxes;
+  EXPECT_EQ(Extract(L"a0", L"setup.dat"), 0);  // ASCII letters match without regard to case
+  EXPECT_EQ(Extract(L"A1", L"Package.exe"), 0);
+  EXPECT_EQ(Extract(L"A3", L"Setup_UI.dll"), 0);  // stored, not deflated
+  EXPECT_EQ(Extract(L"A4", L"Setup_Exp.dll"), 0);  // zero length
+  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_EQ(Out("setup.dat"), "data");
+  EXPECT_EQ(Out("Package.exe"), large);
+  EXPECT_EQ(Out("Setup_UI.dll"), large);
+  EXPECT_TRUE(fs::exists(out_ / "Setup_Exp.dll"));
+  EXPECT_EQ(Out("Setup_Exp.dll"), "");
+#ifndef _WIN32
+  EXPECT_EQ(fs::status(out_ / "Package.exe").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+#endif
+}
+
+TEST_F(Extraction, MissingMemberOrArchiveGivesItsCodeSilently) {
+  Open({Member("A0", "data", kPassword)});
+  testsupport::MessageBoxRecorder boxes;
+  EXPECT_EQ(Extract(L"A3", L"Setup_UI.dll"), 2);
+  EXPECT_EQ(Extract(std::wstring(300, L'A').c_str(), L"x"), 206);  // beyond the name buffers: refused
+  EXPECT_EQ(package::ExtractMember(nullptr, out_.wstring().c_str(), L"A0", L"setup.dat", L"pw"), 1603);
+  EXPECT_TRUE(fs::is_empty(out_));
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(WithoutSystemText(boxes.Texts()[0], L"Datei konnte nicht entpackt werden."),
+            FatalBox(L"Datei konnte nicht entpackt werden."));
+}
+
+TEST_F(Extraction, WrongPasswordOrDamageIsNeverReportedAsExtracted) {
+  const std::string data = testsupport::SampleBytes(50000);
+  Open({Member("deflated", data, kPassword), Member("stored", data, kPassword, 0),
+        Member("plain", data, std::string(), 9)});
+  testsupport::MessageBoxRecorder boxes;
+  // Neither the library nor the archive format checks the password itself: a wrong
+  // one shows as undecodable data, or for a stored member only as a CRC mismatch.
+  EXPECT_EQ(Extract(L"deflated", L"d.bin", L"wrong"), 1620);
+  EXPECT_EQ(Extract(L"stored", L"s.bin", L"wrong"), 1620);
+  ASSERT_EQ(boxes.Boxes().size(), 2u);
+  for (const auto& box : boxes.Boxes()) {
+    EXPECT_EQ(WithoutSystemText(box.text, L"Corrupt archive!"), FatalBox(L"Corrupt archive!"));
+    EXPECT_EQ(box.style, platform::kMbOk | platform::kMbIconHand);
+  }
+}
+
+TEST_F(Extraction, ReplacesAReadOnlyFileButNotAFolder) {
+  Open({Member("A0", "new data", kPassword)});
+  std::ofstream(out_ / "setup.dat") << "old";
+  fs::permissions(out_ / "setup.dat", fs::perms::owner_read);
+  fs::create_directories(out_ / "folder.dat" / "inside");
+  testsupport::MessageBoxRecorder boxes;
+
+  EXPECT_EQ(Extract(L"A0", L"setup.dat"), 0);
+  EXPECT_EQ(Out("setup.dat"), "new data");
+  EXPECT_TRUE(boxes.Boxes().empty());
+
+  EXPECT_EQ(Extract(L"A0", L"folder.dat"), 19);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(WithoutSystemText(boxes.Texts()[0], L"Deletefile failed."), FatalBox(L"Deletefile failed."));
+  EXPECT_TRUE(fs::is_directory(out_ / "folder.dat" / "inside"));
+}
+
+TEST_F(Extraction, CreatesMissingFoldersOnlyForMembersStoredInFolders) {
+  Open({Member("sub/dir/x.bin", "deep", kPassword), Member("A0", "flat", kPassword), Member("dir/", "", kPassword)});
+  testsupport::MessageBoxRecorder boxes;
+
+  EXPECT_EQ(Extract(L"sub/dir/x.bin", nullptr), 0);  // its own name, folders and all
+  EXPECT_EQ(Out(fs::path("sub") / "dir" / "x.bin"), "deep");
+
+  // The member's name has no folders: no fallback, the system's code of the failed create.
+  const int missingFolder = Extract(L"A0", (std::wstring(L"nowhere") + platform::kPathSeparator + L"x").c_str());
+  EXPECT_EQ(missingFolder, 3);  // ERROR_PATH_NOT_FOUND
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(boxes.Texts()[0], FatalBox(L"Datei konnte nicht entpackt werden.") + platform::SystemErrorText(3));
+
+  EXPECT_EQ(Extract(L"dir/", L"ignored"), 0);  // a directory member has no data
+  EXPECT_FALSE(fs::exists(out_ / "ignored"));
+}
+
+TEST_F(Extraction, TheFallbackCreatesTheOutputFolderItself) {
+  Open({Member("sub/x.bin", "deep", kPassword)});
+  testsupport::MessageBoxRecorder boxes;
+  const fs::path folder = scratch_.Path() / "not yet" / "there";
+  EXPECT_EQ(package::ExtractMember(handle_, folder.wstring().c_str(), L"sub/x.bin", L"x.bin", L"pass word"), 0);
+  EXPECT_EQ(testsupport::ReadFileBytes(folder / "x.bin"), "deep");
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(Extraction, OutputFolderEndingInTheOtherSeparatorIsNormalized) {
+  Open({Member("A0", "data", kPassword)});
+  const wchar_t other = platform::kPathSeparator == L'\\' ? L'/' : L'\\';
+  const std::wstring folder = out_.wstring() + other;
+  EXPECT_EQ(package::ExtractMember(handle_, folder.c_str(), L"A0", L"setup.dat", L"pass word"), 0);
+  EXPECT_EQ(Out("setup.dat"), "data");
+}
+
+TEST_F(Extraction, PathsBeyondTheLimitsAreRefused) {
+  Open({Member("A0", "data", kPassword)});
+  testsupport::MessageBoxRecorder boxes;
+  const std::wstring longName(250, L'n');
+  EXPECT_EQ(Extract(L"A0", longName.c_str()), 206);  // folder plus name over 259 bytes
+  const std::wstring longFolder = out_.wstring() + platform::kPathSeparator + std::wstring(270, L'f');
+  EXPECT_EQ(package::ExtractMember(handle_, longFolder.c_str(), L"A0", L"x", L"pw"), 206);
+  EXPECT_EQ(boxes.Texts().size(), 2u);
+  EXPECT_TRUE(fs::is_empty(out_));
+}
+
+TEST(ArchiveAccess, OpensTheArchiveBehindOtherBytes) {
+  testsupport::ScratchFolder scratch;
+  const std::string archive = testsupport::ZipBytes({Member("A0", "x", kPassword), Member("A1", "y", kPassword)});
+  const std::string signature = std::string(5, '\0') + std::string(21024, 'S');
+  const auto path = scratch.Write("p.exe", std::string(70000, 'I') + archive + "trailer" + signature);
+  testsupport::MessageBoxRecorder boxes;
+  package::ArchiveHandle* handle = package::OpenArchive(path.wstring());
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(handle->globalInfo.number_entry, 2u);
+  EXPECT_EQ(package::CloseArchive(handle), 0);
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST(ArchiveAccess, ReportsWhatCannotBeOpened) {
+  testsupport::ScratchFolder scratch;
+  const std::string archive = testsupport::ZipBytes({Member("A0", "x", kPassword)});
+  struct Case {
+    const char* what;
+    std::string file;
+  };
+  const Case cases[] = {
+      {"no archive at all", std::string(1000, 'I')},
+      {"end record more than 65,535 bytes before the end", archive + std::string(65536, 'S')},
+      {"a stray end-record signature behind the archive", archive + "PK\x05\x06" + std::string(30, 'S')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto path = scratch.Write("p.exe", c.file);
+    testsupport::MessageBoxRecorder boxes;
+    EXPECT_EQ(package::OpenArchive(path.wstring()), nullptr);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(WithoutSystemText(boxes.Texts()[0], L"Corrupt archive!"), FatalBox(L"Corrupt archive!"));
+  }
+  testsupport::MessageBoxRecorder boxes;
+  EXPECT_EQ(package::OpenArchive((scratch.Path() / "missing.exe").wstring()), nullptr);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{FatalBox(L"Corrupt archive!") + platform::SystemErrorText(2)});
+  EXPECT_EQ(package::CloseArchive(nullptr), 0);
+  EXPECT_EQ(package::ProcessHeapFree(nullptr), 0);
+}
+
+}  // namespace
