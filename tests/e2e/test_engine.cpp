@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 #include "platform/platform.h"
 
@@ -35,7 +36,9 @@ int main(int argc, char** argv) {
     const fs::path out = fs::u8path(report);
     fs::create_directories(out);
     for (const auto& entry : fs::directory_iterator(folder)) {
-      fs::copy_file(entry.path(), out / entry.path().filename(), fs::copy_options::overwrite_existing);
+      std::error_code ignored;
+      fs::remove(out / entry.path().filename(), ignored);
+      fs::copy_file(entry.path(), out / entry.path().filename());
     }
     std::ofstream text(out / "report.txt", std::ios::binary);
     text << "cwd=" << fs::current_path().u8string() << "\n"

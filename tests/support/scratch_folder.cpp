@@ -104,16 +104,20 @@ std::string ReadFileBytes(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(std::string name, const std::wstring& value)
+    : name_(std::move(name)), saved_(GetVariable(name_)) {
+  PutVariable(name_, value);
+}
+
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable() { PutVariable(name_, saved_); }
+
 TempDirectoryOverride::TempDirectoryOverride(const std::wstring& directory) {
   for (const std::string& name : TempVariables()) {
-    saved_.emplace_back(name, GetVariable(name));
-    PutVariable(name, directory);
+    variables_.push_back(std::make_unique<ScopedEnvironmentVariable>(name, directory));
   }
 }
 
-TempDirectoryOverride::~TempDirectoryOverride() {
-  for (const auto& [name, value] : saved_) PutVariable(name, value);
-}
+TempDirectoryOverride::~TempDirectoryOverride() = default;
 
 fs::path ProgramFolder() { return fs::path(platform::ModuleFileName()).parent_path(); }
 

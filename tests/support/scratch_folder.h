@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,19 @@ class ScratchFolder {
 
 std::string ReadFileBytes(const std::filesystem::path& path);
 
+// Sets an environment variable (an empty value removes it) for as long as it lives.
+class ScopedEnvironmentVariable {
+ public:
+  ScopedEnvironmentVariable(std::string name, const std::wstring& value);
+  ~ScopedEnvironmentVariable();
+  ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+  ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+ private:
+  std::string name_;
+  std::wstring saved_;
+};
+
 // Points the system's temporary directory (TMPDIR, or TMP and TEMP on Windows) at
 // another folder for as long as it lives.
 class TempDirectoryOverride {
@@ -37,7 +51,7 @@ class TempDirectoryOverride {
   TempDirectoryOverride& operator=(const TempDirectoryOverride&) = delete;
 
  private:
-  std::vector<std::pair<std::string, std::wstring>> saved_;
+  std::vector<std::unique_ptr<ScopedEnvironmentVariable>> variables_;
 };
 
 // The folder that holds the running test program, where the built programs lie too.

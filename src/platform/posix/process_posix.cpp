@@ -61,7 +61,8 @@ bool WriteProfileEntry(const std::wstring& section, const std::wstring& key, con
   const std::string file = WideToUtf8(path);
   const std::string sectionName = WideToUtf8(section);
   const std::string keyName = WideToUtf8(key);
-  const std::string entry = keyName + "=" + WideToUtf8(value);
+  const std::string valueText = WideToUtf8(value);
+  const std::string entry = keyName + "=" + valueText;
   std::vector<std::string> lines;
   if (!ReadLines(file, lines)) return false;
 
@@ -75,7 +76,6 @@ bool WriteProfileEntry(const std::wstring& section, const std::wstring& key, con
     }
   }
   if (header == lines.size()) {
-    if (!lines.empty()) lines.emplace_back();
     lines.push_back("[" + sectionName + "]");
     lines.push_back(entry);
   } else {
@@ -86,8 +86,9 @@ bool WriteProfileEntry(const std::wstring& section, const std::wstring& key, con
       if (!line.empty() && line.front() == '[') break;
       if (line.empty()) continue;
       const size_t equals = line.find('=');
-      if (EqualIgnoringAsciiCase(Trimmed(line.substr(0, equals)), keyName)) {
-        lines[i] = entry;
+      const std::string existingKey = Trimmed(line.substr(0, equals));
+      if (EqualIgnoringAsciiCase(existingKey, keyName)) {
+        lines[i] = existingKey + "=" + valueText;  // the key keeps its spelling
         replaced = true;
       }
       insertAt = i + 1;
