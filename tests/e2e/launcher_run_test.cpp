@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
 #include "package/package_trailer.h"
 #include "platform/platform.h"
@@ -81,6 +82,173 @@ TEST(LauncherRun, TheTypicalRunHandsOverToTheEngine) {
   // ...and all five stay after a successful setup.
   EXPECT_EQ(box.TempEntries(), std::vector<std::string>{"KIVOTemp0"});
   EXPECT_EQ(box.TempEntries("KIVOTemp0"), kFiveFiles);
+}
+
+
+// A package with the test engine in a scratch folder, and its sandbox.
+struct EnginePackage {
+  LauncherSandbox box;
+  testsupport::PackageContent content = testsupport::ContentWithTestEngine();
+  fs::path Write(const std::string& name = "Package.exe") {
+    return testsupport::WritePackage(box.Scratch().Path() / name,
+                                     testsupport::PackagePayload(testsupport::PackageMembers(content, kPassword), kPassword));
+  }
+};
+
+TEST(LauncherRun, TheEnginesExitCodeDecidesWhetherTheFolderStays) {
+  struct Case {
+    uint32_t exitCode;
+    bool keeps;
+  };
+  // A POSIX exit status holds only 8 bits: 1641, 1602 and 3010 cannot be told there.
+  const std::vector<Case> cases = testsupport::BoxesOnStandardError()
+                                      ? std::vector<Case>{{0, true}, {5, false}, {66, false}, {255, false}}
+                                      : std::vector<Case>{{0, true}, {1641, true}, {3010, true}, {5, false},
+                                                          {1223, false}, {1602, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.exitCode);
+    EnginePackage run;
+    const auto result = run.box.Start(run.Write(), {}, {{"SFX_TEST_EXIT", std::to_wstring(c.exitCode)}});
+    EXPECT_EQ(result.exitCode, 0u);
+    ExpectBoxes(result, "");  // no message either way
+    EXPECT_TRUE(fs::exists(run.box.Report() / "report.txt"));  // the engine did run
+    if (c.keeps) {
+      EXPECT_EQ(run.box.TempEntries("KIVOTemp0"), kFiveFiles);
+    } else {
+      EXPECT_TRUE(run.box.TempEntries().empty());
+    }
+  }
+}
+
+TEST(LauncherRun, ARenamedPackageRunsItsEngineUnderTheNewName) {
+  EnginePackage run;
+  const auto result = run.box.Start(run.Write("My Setup (2).exe"));
+  EXPECT_EQ(result.exitCode, 0u);
+  const std::string report = testsupport::ReadFileBytes(run.box.Report() / "report.txt");
+  EXPECT_EQ(Line(report, "self"), (run.box.WorkingFolder() / "My Setup (2).exe").u8string());
+  EXPECT_EQ(testsupport::ReadFileBytes(run.box.WorkingFolder() / "My Setup (2).exe"), run.content.engine);
+}
+
+TEST(LauncherRun, FilesTheEngineLeavesKeepTheFolderAfterAFailure) {
+  EnginePackage run;
+  const auto result = run.box.Start(run.Write(), {}, {{"SFX_TEST_EXIT", L"5"}, {"SFX_TEST_LEAVE", L"engine.log"}});
+  EXPECT_EQ(result.exitCode, 0u);
+  ExpectBoxes(result, "");
+  EXPECT_EQ(run.box.TempEntries("KIVOTemp0"), std::vector<std::string>{"engine.log"});
+}
+
+TEST(LauncherRun, AnEngineThatCrashesIsCleanedUpSilently) {
+  EnginePackage run;
+  const auto result = run.box.Start(run.Write(), {}, {{"SFX_TEST_CRASH", L"1"}});
+  EXPECT_EQ(result.exitCode, 0u);
+  ExpectBoxes(result, "");
+  EXPECT_TRUE(run.box.TempEntries().empty());
+}
+
+TEST(LauncherRun, LeftoversOfEarlierRuns) {
+  EnginePackage run;
+  fs::create_directories(run.box.WorkingFolder(0));                    // empty: taken over
+  fs::create_directories(run.box.WorkingFolder(1));
+  std::ofstream(run.box.WorkingFolder(1) / "engine.log") << "old";    // still in use: skipped
+  fs::remove(run.box.WorkingFolder(0));
+  fs::create_directories(run.box.WorkingFolder(0) / "sub");            // not empty either
+  const auto result = run.box.Start(run.Write());
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(run.box.TempEntries(), (std::vector<std::string>{"KIVOTemp0", "KIVOTemp1", "KIVOTemp2"}));
+  EXPECT_EQ(run.box.TempEntries("KIVOTemp2"), kFiveFiles);
+}
+
+TEST(LauncherRun, AFailedExtractionLeavesNothingBehind) {
+  struct Case {
+    const char* what;
+    std::function<std::vector<sfxpkg::ArchiveMember>(const testsupport::PackageContent&)> members;
+    std::string trailerPassword;
+    std::string boxes;  // what a POSIX user reads, in order
+  };
+  // After a failure inside the zip library the box shows the text of whatever system
+  // call last failed: here the test for a free working-folder name.
+  const std::string corruptArchive =
+      "Package: Fatal error:\n\nCorrupt archive! " + Utf8(platform::SystemErrorText(2)) + "\n";
+  const Case cases[] = {
+      {"member A3 missing",
+       [](const testsupport::PackageContent& c) {
+         auto members = testsupport::PackageMembers(c, kPassword);
+         members.erase(members.begin() + 2);
+         return members;
+       },
+       kPassword, "Corrupt file!\n"},
+      {"a wrong password", [](const testsupport::PackageContent& c) { return testsupport::PackageMembers(c, kPassword); },
+       "not the password",
+       corruptArchive + corruptArchive + corruptArchive + corruptArchive + "Corrupt file!\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LauncherSandbox box;
+    const auto content = testsupport::ContentWithTestEngine();
+    const fs::path package = testsupport::WritePackage(
+        box.Scratch().Path() / "Package.exe",
+        testsupport::ZipBytes(c.members(content)) + package::BuildPackageTrailer(c.trailerPassword, "", 1));
+    const auto result = box.Start(package);
+    EXPECT_EQ(result.exitCode, 0u);
+    ExpectBoxes(result, c.boxes);
+    EXPECT_TRUE(box.TempEntries().empty());
+    EXPECT_FALSE(fs::exists(box.Report()));  // the engine never ran
+  }
+}
+
+TEST(LauncherRun, AnArchiveThatCannotBeOpenedLeavesTheEmptyFolder) {
+  LauncherSandbox box;
+  const fs::path package =
+      testsupport::WritePackage(box.Scratch().Path() / "Package.exe", package::BuildPackageTrailer(kPassword, "", 1));
+  const auto result = box.Start(package);
+  EXPECT_EQ(result.exitCode, 0u);
+  ExpectBoxes(result, "Package: Fatal error:\n\nCorrupt archive! " + Utf8(platform::SystemErrorText(2)) +
+                          "\nCorrupt file!\n");
+  EXPECT_EQ(box.TempEntries(), std::vector<std::string>{"KIVOTemp0"});
+  EXPECT_TRUE(box.TempEntries("KIVOTemp0").empty());
+}
+
+TEST(LauncherRun, AnInfoZipArchiveExtractsByteForByte) {
+  const std::string archive = testsupport::InfoZipArchive();
+  ASSERT_FALSE(archive.empty());
+  const fs::path members = testsupport::ProgramFolder() / "fixtures" / "infozip";
+  // Directly behind the marker, and behind 21 KB of alignment and signature bytes.
+  for (const std::string& tail : {std::string(), std::string(3, '\0') + std::string(21024, '\x30')}) {
+    LauncherSandbox box;
+    const fs::path package = testsupport::WritePackage(
+        box.Scratch().Path() / "Package.exe",
+        archive + package::BuildPackageTrailer(testsupport::kInfoZipPassword, "", 1) + tail);
+    const auto result = box.Start(package);
+    EXPECT_EQ(result.exitCode, 0u);
+    ExpectBoxes(result, "");
+    EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "setup.dat"), testsupport::ReadFileBytes(members / "A0"));
+    EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Package.exe"), testsupport::ReadFileBytes(members / "A1"));
+    EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Setup_UI.dll"), testsupport::ReadFileBytes(members / "A3"));
+    EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Setup_Exp.dll"), testsupport::ReadFileBytes(members / "A4"));
+  }
+}
+
+TEST(LauncherRun, AFolderThatCannotBeCreatedIsReported) {
+  LauncherSandbox box;
+  const fs::path package =
+      testsupport::WritePackage(box.Scratch().Path() / "Package.exe", package::BuildPackageTrailer(kPassword, "", 1));
+  const fs::path missing = box.Scratch().Path() / "no such temp";
+  const auto result = testsupport::RunProgram(
+      package, {}, {{"TMPDIR", missing.wstring()}, {"TMP", missing.wstring()}, {"TEMP", missing.wstring()}});
+  EXPECT_EQ(result.exitCode, 0u);
+  const std::string folder = (missing / "KIVOTemp0").u8string() + Utf8(std::wstring(1, platform::kPathSeparator));
+  ExpectBoxes(result, "The installer has insufficient privileges to create this directory:\n" + folder +
+                          ".\nThe installation cannot continue.\n");
+  EXPECT_FALSE(fs::exists(missing));
+}
+
+TEST(LauncherRun, OnPosixAnAbsolutePathIsAValueNotASwitch) {
+  if (!testsupport::BoxesOnStandardError()) GTEST_SKIP() << "Windows has no such paths";
+  EnginePackage run;
+  const auto result = run.box.Start(run.Write(), {L"/logfile", L"/var/log/setup.log", L"/silent"});
+  const std::string settings = testsupport::ReadFileBytes(run.box.Report() / "setup.cfg");
+  EXPECT_EQ(Line(settings, "Shell_Logfile"), "/var/log/setup.log\r");
+  EXPECT_EQ(Line(settings, "Shell_Slient"), "1\r");
 }
 
 }  // namespace
