@@ -6,6 +6,16 @@
 namespace app {
 namespace {
 
+// n in decimal, as "%ld" writes it.
+std::wstring Decimal(long n) {
+  std::wstring digits;
+  do {
+    digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + n % 10));
+    n /= 10;
+  } while (n > 0);
+  return digits;
+}
+
 std::wstring WithTrailingSeparator(std::wstring path) {
   if (path.empty() || path.back() != platform::kPathSeparator) path.push_back(platform::kPathSeparator);
   return path;
@@ -18,7 +28,7 @@ std::wstring AllocateWorkingFolder() {
   // An unknown temporary directory leaves the candidates in the root folder.
   const std::wstring base = WithTrailingSeparator(tempDirectory);
   for (long n = 0; n < kWorkingFolderCandidates; ++n) {
-    const std::wstring candidate = base + L"KIVOTemp" + std::to_wstring(n);
+    const std::wstring candidate = base + L"KIVOTemp" + Decimal(n);
     // An empty leftover of an earlier run disappears here and its number is free again.
     platform::RemoveFolder(candidate);
     if (!platform::PathExists(candidate)) return WithTrailingSeparator(candidate);

@@ -16,13 +16,4 @@ unzFile OpenZipArchive(const std::wstring& path) {
   return archive;
 }
 
-zipFile CreateZipArchive(const std::wstring& path) {
-  zlib_filefunc64_def functions;
-  fill_fopen64_filefunc(&functions);
-  errno = 0;
-  zipFile archive = zipOpen2_64(WideToUtf8(path).c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
-  if (archive == nullptr && errno != 0) FailWithErrno();
-  return archive;
-}
-
 }  // namespace platform

@@ -10,10 +10,4 @@ unzFile OpenZipArchive(const std::wstring& path) {
   return unzOpen2_64(path.c_str(), &functions);
 }
 
-zipFile CreateZipArchive(const std::wstring& path) {
-  zlib_filefunc64_def functions;
-  fill_win32_filefunc64W(&functions);
-  return zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
-}
-
 }  // namespace platform
