@@ -107,8 +107,11 @@ int WriteMember(unzFile archive, PathBuffer& outputPath, bool memberHasFolders, 
 int ExtractMember(ArchiveHandle* handle, const wchar_t* outputFolder, const wchar_t* memberName,
                   const wchar_t* newName, const wchar_t* password) {
   ConvertedText folder, member, name, secret;
-  const bool converted =
-      Convert(outputFolder, folder) & Convert(memberName, member) & Convert(newName, name) & Convert(password, secret);
+  // Every text is converted, even after one did not fit.
+  bool converted = Convert(outputFolder, folder);
+  converted = Convert(memberName, member) && converted;
+  converted = Convert(newName, name) && converted;
+  converted = Convert(password, secret) && converted;
   if (handle == nullptr) return platform::kErrorInstallFailure;
   if (!converted) return RefuseTooLong();
 
