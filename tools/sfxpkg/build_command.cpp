@@ -1,0 +1,295 @@
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <system_error>
+
+#include "archive_writer.h"
+#include "code_page.h"
+#include "arguments.h"
+#include "command_messages.h"
+#include "commands.h"
+#include "console.h"
+#include "exit_status.h"
+#include "package/package_trailer.h"
+#include "package_format.h"
+#include "package_map.h"
+#include "system_path.h"
+#include "temporary_file.h"
+#include "utf8_text.h"
+
+namespace fs = std::filesystem;
+
+namespace sfxpkg {
+namespace {
+
+constexpr char kHelp[] = R"(usage: sfxpkg build --launcher STUB --engine FILE --data FILE --ui FILE --exp FILE
+                    (--password TEXT | --password-file FILE) [--second-field TEXT]
+                    [--level 0-9] [--codepage CP] -o PACKAGE
+
+Makes PACKAGE: the launcher image STUB, then a zip archive of the four setup
+files, then the package trailer. The archive holds A0 (--data, unpacked as
+setup.dat), A1 (--engine, the setup engine, unpacked under the package's own
+name), A3 (--ui, Setup_UI.dll) and A4 (--exp, Setup_Exp.dll), each encrypted
+with the password (traditional PKWARE encryption) and deflated unless --level
+is 0. The trailer's third word holds the package format version, 1.
+
+Options:
+  --launcher STUB       the launcher program (launcher.exe, or the Linux launcher)
+  --engine FILE         the setup engine
+  --data FILE           its data file
+  --ui FILE             its user interface library
+  --exp FILE            its second library
+  --password TEXT       the archive password
+  --password-file FILE  read the password from FILE (UTF-8, one line end dropped)
+  --second-field TEXT   the trailer's second text field (default: empty)
+  --level N             deflate level 1 to 9 (default 9); 0 stores
+  --codepage CP         the 8-bit code page of the target machines (874, 1250 to
+                        1258, or utf-8 for Linux launchers); needed for a
+                        password or second field outside ASCII
+  -o, --output PACKAGE  the package to write; written to a temporary file first
+                        and renamed, so a failed build leaves nothing behind
+  -h, --help            show this help
+
+A password or second field that the launcher could not read back is refused:
+a zero byte, the field's key byte (0x3B ';' in the password, 0xA7 in the second
+field), more than 259 bytes, or a trailer that would hold a zip signature.
+
+Exit status: 0 when PACKAGE was written; 1 when the inputs cannot make a
+working package (nothing is written); 2 on a wrong command line.
+)";
+
+// A zip archive whose offsets pass 32 bits needs zip64, whose records carry
+// offsets the archive library does not shift past the launcher image.
+constexpr uint64_t kLargestArchive = 0xFFFFFFFEull;
+
+struct Field {
+  std::string option;
+  uint8_t key;
+  std::string bytes;
+};
+
+std::string Hex8(unsigned value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", value & 0xFF);
+  return text;
+}
+
+// The text's bytes in the target code page, or why the launcher could not read them back.
+std::optional<std::string> EncodeField(const std::string& text, const std::optional<CodePage>& codePage,
+                                       Field& field) {
+  if (!Utf8ToWide(text)) return field.option + " is not UTF-8 text";
+  if (IsAscii(text)) {
+    field.bytes = text;
+  } else if (!codePage) {
+    return field.option + " holds characters outside ASCII: name the 8-bit code page of the target machines with "
+                          "--codepage (" + kKnownCodePages + ")";
+  } else if (const auto bytes = EncodeInCodePage(text, *codePage)) {
+    field.bytes = *bytes;
+  } else {
+    return field.option + " holds characters that code page " + codePage->name + " cannot hold";
+  }
+  if (const auto problem = package::FieldProblem(field.bytes, field.key)) {
+    const bool keyByte = field.bytes.size() <= package::kMaxFieldLength && field.bytes.find('\0') == std::string::npos;
+    return field.option + ": the launcher could not read it back: it " +
+           (field.bytes.size() > package::kMaxFieldLength ? "is " : "") + *problem +
+           (keyByte ? " (" + Hex8(field.key) + ")" : "");
+  }
+  return std::nullopt;
+}
+
+// The password file's text: its bytes without a UTF-8 byte order mark and one line end.
+std::optional<std::string> ReadPasswordFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  return text;
+}
+
+// Why an input cannot be packed, or none.
+std::optional<std::string> InputProblem(const std::string& option, const fs::path& path) {
+  const std::string named = "cannot read " + option + " " + ShownPath(path) + ": ";
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (!fs::exists(status)) return named + "no such file";
+  if (!fs::is_regular_file(status)) return named + "not a file";
+  if (!std::ifstream(path, std::ios::binary)) return named + "it cannot be opened";
+  if (option != "--launcher" && fs::file_size(path, error) > kLargestArchive) {
+    return named + "4 GiB or larger: the archive would need zip64, which the launcher cannot open behind its image";
+  }
+  return std::nullopt;
+}
+
+bool AppendFile(std::ofstream& out, const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out << in.rdbuf();
+  return static_cast<bool>(out);
+}
+
+// Where the marker's text occurs again near the end, counted from the end of the file:
+// once a signature is appended the launcher would take the earliest one in its window.
+std::optional<uint64_t> EarlierMarkerDistance(const fs::path& path, uint64_t fileSize) {
+  const uint64_t size = std::min<uint64_t>(fileSize, package::kScanWindowSize);
+  std::ifstream in(path, std::ios::binary);
+  std::string window(static_cast<size_t>(size), '\0');
+  in.seekg(static_cast<std::streamoff>(fileSize - size));
+  in.read(&window[0], static_cast<std::streamsize>(size));
+  const size_t found = window.find(package::kPackageMarker);
+  if (!in || found == std::string::npos || found + package::kPackageMarkerSize == window.size()) return std::nullopt;
+  return size - found;
+}
+
+struct BuildRequest {
+  fs::path launcher;
+  std::array<fs::path, 4> memberFiles;  // in the order of kRequiredMembers
+  Field password{"--password", package::kPasswordKey, {}};
+  Field secondField{"--second-field", package::kSecondFieldKey, {}};
+  int level = 9;
+  fs::path output;
+};
+
+// Checks the written package the way the launcher and its archive library read it.
+std::optional<std::string> PackageProblem(const fs::path& path, const BuildRequest& request, uint64_t launcherSize) {
+  PackageMap map;
+  std::string error;
+  if (!MapPackage(path, map, error)) return error;
+  const std::vector<std::string> problems = BoundsProblems(map);
+  if (!problems.empty()) return problems.front();
+  if (map.trailer->passwordField != request.password.bytes || map.trailer->secondFieldText != request.secondField.bytes) {
+    return std::string("the trailer does not read back as written");
+  }
+  if (!map.Archive() || map.Archive()->offset != launcherSize) {
+    return std::string("the archive does not begin right after the launcher image");
+  }
+  return std::nullopt;
+}
+
+int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
+  TemporaryFile archive(request.output, "archive");
+  TemporaryFile package(request.output, "package");
+  std::vector<ArchiveMember> members;
+  for (size_t i = 0; i < request.memberFiles.size(); ++i) {
+    ArchiveMember member;
+    member.name = kRequiredMembers[i].name;
+    member.source = request.memberFiles[i];
+    member.password = request.password.bytes;
+    member.level = request.level;
+    members.push_back(member);
+  }
+  std::string error;
+  if (!WriteZipArchive(archive.Path(), members, error)) return messages.Refuse("cannot write the archive: " + error);
+  std::error_code sizeError;
+  const uint64_t archiveSize = fs::file_size(archive.Path(), sizeError);
+  if (sizeError || archiveSize > kLargestArchive) {
+    return messages.Refuse("the archive is 4 GiB or larger: it would need zip64, which the launcher cannot open "
+                           "behind its image");
+  }
+
+  const std::string trailer =
+      package::BuildPackageTrailer(request.password.bytes, request.secondField.bytes, kThirdWord);
+  {
+    std::ofstream out(package.Path(), std::ios::binary | std::ios::trunc);
+    const bool written = out && AppendFile(out, request.launcher) && AppendFile(out, archive.Path()) &&
+                         out.write(trailer.data(), static_cast<std::streamsize>(trailer.size()));
+    out.close();
+    if (!written || !out) return messages.Refuse("cannot write " + ShownPath(package.Path()));
+  }
+  const uint64_t launcherSize = fs::file_size(request.launcher, sizeError);
+  if (const auto problem = PackageProblem(package.Path(), request, launcherSize)) {
+    return messages.Refuse("the package would not work: " + *problem);
+  }
+  const uint64_t packageSize = launcherSize + archiveSize + trailer.size();
+  if (const auto distance = EarlierMarkerDistance(package.Path(), packageSize)) {
+    messages.Line("warning: the marker's text also occurs " + Grouped(*distance) +
+                  " bytes before the end of the package; once a signature is appended the launcher would read its "
+                  "trailer from there. A larger archive moves it out of reach.");
+  }
+  std::error_code ignored;
+  fs::permissions(package.Path(), fs::status(request.launcher, ignored).permissions(), ignored);
+  if (!package.ReplaceTarget(error)) return messages.Refuse("cannot write " + ShownPath(request.output) + ": " + error);
+  messages.Line("wrote " + ShownPath(request.output) + ": launcher image " + Grouped(launcherSize) + " bytes, archive " +
+                Grouped(archiveSize) + " bytes, trailer " + Grouped(trailer.size()) + " bytes (format " +
+                std::to_string(kFormatVersion) + ")");
+  return kExitSuccess;
+}
+
+}  // namespace
+
+int RunBuild(const std::vector<std::string>& arguments) {
+  const CommandMessages messages("build");
+  ParsedArguments parsed;
+  const std::vector<OptionSpec> spec = {
+      {"--launcher", "", true}, {"--engine", "", true},        {"--data", "", true},
+      {"--ui", "", true},       {"--exp", "", true},           {"--password", "", true},
+      {"--password-file", "", true}, {"--second-field", "", true}, {"--level", "", true},
+      {"--codepage", "", true}, {"--output", "-o", true}};
+  if (const auto error = ParseArguments(arguments, spec, parsed)) return messages.Usage(*error);
+  if (parsed.Has("--help")) {
+    WriteStandardOutput(kHelp);
+    return kExitSuccess;
+  }
+  if (!parsed.Plain().empty()) return messages.Usage("unexpected argument '" + parsed.Plain()[0] + "'");
+  for (const char* required : {"--launcher", "--engine", "--data", "--ui", "--exp", "--output"}) {
+    if (!parsed.Has(required)) return messages.Usage(std::string("missing ") + required);
+  }
+  if (parsed.Has("--password") == parsed.Has("--password-file")) {
+    return messages.Usage("give the password with either --password or --password-file");
+  }
+  BuildRequest request;
+  if (const auto level = parsed.Value("--level")) {
+    if (level->size() != 1 || (*level)[0] < '0' || (*level)[0] > '9') {
+      return messages.Usage("--level takes a number from 0 to 9");
+    }
+    request.level = (*level)[0] - '0';
+  }
+  std::optional<CodePage> codePage;
+  if (const auto name = parsed.Value("--codepage")) {
+    codePage = ParseCodePage(*name);
+    if (!codePage) return messages.Usage("--codepage " + *name + " is none of " + kKnownCodePages);
+  }
+
+  std::string passwordText;
+  if (const auto file = parsed.Value("--password-file")) {
+    const auto text = ReadPasswordFile(fs::u8path(*file));
+    if (!text) return messages.Refuse("cannot read --password-file " + *file);
+    passwordText = *text;
+  } else {
+    passwordText = *parsed.Value("--password");
+  }
+  if (const auto problem = EncodeField(passwordText, codePage, request.password)) return messages.Refuse(*problem);
+  if (const auto problem = EncodeField(parsed.Value("--second-field").value_or(""), codePage, request.secondField)) {
+    return messages.Refuse(*problem);
+  }
+  const std::string trailer = package::BuildPackageTrailer(request.password.bytes, request.secondField.bytes, kThirdWord);
+  for (const char* signature : {"PK\x05\x06", "PK\x06\x07"}) {
+    if (trailer.find(signature, 0, 4) != std::string::npos) {
+      return messages.Refuse("the trailer for this password and second field would hold a zip end-record signature, "
+                             "which the archive library would take for the end of the archive: choose another "
+                             "password or second field");
+    }
+  }
+
+  request.launcher = fs::u8path(*parsed.Value("--launcher"));
+  request.output = fs::u8path(*parsed.Value("--output"));
+  std::vector<std::pair<std::string, fs::path>> inputs = {{"--launcher", request.launcher}};
+  for (size_t i = 0; i < request.memberFiles.size(); ++i) {
+    request.memberFiles[i] = fs::u8path(*parsed.Value(kRequiredMembers[i].option));
+    inputs.emplace_back(kRequiredMembers[i].option, request.memberFiles[i]);
+  }
+  for (const auto& [option, path] : inputs) {
+    if (const auto problem = InputProblem(option, path)) return messages.Refuse(*problem);
+    std::error_code different;
+    if (fs::equivalent(path, request.output, different)) {
+      return messages.Refuse("-o " + ShownPath(request.output) + " is the " + option + " input itself");
+    }
+  }
+  std::error_code ignored;
+  if (fs::is_directory(request.output, ignored)) return messages.Refuse("-o " + ShownPath(request.output) + " is a folder");
+  return WritePackage(request, messages);
+}
+
+}  // namespace sfxpkg

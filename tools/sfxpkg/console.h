@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace sfxpkg {
+
+// Writes UTF-8 text to standard output or standard error: as text to a Windows
+// console, as UTF-8 bytes to anything else.
+void WriteStandardOutput(const std::string& utf8);
+void WriteStandardError(const std::string& utf8);
+
+}  // namespace sfxpkg

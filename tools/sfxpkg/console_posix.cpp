@@ -1,0 +1,17 @@
+#include <cstdio>
+
+#include "console.h"
+
+namespace sfxpkg {
+
+void WriteStandardOutput(const std::string& utf8) {
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  std::fflush(stdout);
+}
+
+void WriteStandardError(const std::string& utf8) {
+  std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace sfxpkg

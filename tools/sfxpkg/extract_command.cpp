@@ -1,0 +1,98 @@
+#include <fstream>
+#include <system_error>
+
+#include "arguments.h"
+#include "command_messages.h"
+#include "commands.h"
+#include "console.h"
+#include "exit_status.h"
+#include "package_check.h"
+#include "platform/platform.h"
+#include "system_path.h"
+
+namespace fs = std::filesystem;
+
+namespace sfxpkg {
+namespace {
+
+constexpr char kHelp[] = R"(usage: sfxpkg extract PACKAGE -C DIR [--codepage CP]
+
+Unpacks the four setup files of PACKAGE into DIR under the names the launcher
+gives them: A0 as setup.dat, A1 (the setup engine) under the package's own
+file name, A3 as Setup_UI.dll and A4 as Setup_Exp.dll. Nothing is started and
+no setup.cfg is written. DIR is created when it is missing; files of these
+names in it are replaced. A member that cannot be extracted leaves no file.
+
+Options:
+  -C, --directory DIR  where to put the files
+  --codepage CP        read the password as machines with code page CP do
+                       (874, 1250 to 1258, or utf-8); by default as this
+                       machine does
+  -h, --help           show this help
+
+Exit status: 0 when all four files were written; 1 when the package or a
+member is bad, with one line per problem; 2 on a wrong command line.
+)";
+
+}  // namespace
+
+int RunExtract(const std::vector<std::string>& arguments) {
+  const CommandMessages messages("extract");
+  ParsedArguments parsed;
+  const auto error =
+      ParseArguments(arguments, {{"--directory", "-C", true}, {"--codepage", "", true}}, parsed);
+  if (error) return messages.Usage(*error);
+  if (parsed.Has("--help")) {
+    WriteStandardOutput(kHelp);
+    return kExitSuccess;
+  }
+  if (parsed.Plain().size() != 1) return messages.Usage("name one PACKAGE");
+  if (!parsed.Has("--directory")) return messages.Usage("missing -C DIR");
+  std::optional<CodePage> codePage;
+  if (const auto name = parsed.Value("--codepage")) {
+    codePage = ParseCodePage(*name);
+    if (!codePage) return messages.Usage("--codepage " + *name + " is none of " + kKnownCodePages);
+  }
+
+  const fs::path package = fs::u8path(parsed.Plain()[0]);
+  const fs::path directory = fs::u8path(*parsed.Value("--directory"));
+  PreparedPackage prepared;
+  const std::vector<std::string> problems = PreparePackage(package, codePage, prepared);
+  for (const std::string& problem : problems) messages.Line(ShownPath(package) + ": " + problem);
+  if (!problems.empty()) return kExitBadPackage;
+
+  std::error_code created;
+  fs::create_directories(directory, created);
+  if (created) return messages.Refuse("cannot create " + ShownPath(directory) + ": " + created.message());
+
+  int status = kExitSuccess;
+  for (const RequiredMember& member : kRequiredMembers) {
+    const fs::path target = directory / (member.fileName != nullptr ? fs::u8path(member.fileName) : package.filename());
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    MemberRead read;
+    if (out) {
+      read = ReadMember(prepared.archive->Handle(), member.name, prepared.password, [&out](const char* data, size_t size) {
+        return static_cast<bool>(out.write(data, static_cast<std::streamsize>(size)));
+      });
+      out.close();
+      if (read.status == MemberStatus::kRead && !out) read.status = MemberStatus::kNotStored;
+    } else {
+      read.status = MemberStatus::kNotStored;
+    }
+    if (read.status == MemberStatus::kRead) {
+      // The setup engine is a program; the launcher lets its owner run it too.
+      if (member.fileName == nullptr) platform::AllowOwnerToRun(SystemPath(target));
+      messages.Line("wrote " + ShownPath(target) + " (" + Grouped(read.info.size) + " bytes, member " + member.name + ")");
+      continue;
+    }
+    std::error_code ignored;
+    fs::remove(target, ignored);
+    std::string problem = MemberProblem(member, read, prepared, codePage.has_value());
+    if (read.status == MemberStatus::kNotStored) problem += " to " + ShownPath(target);
+    messages.Line(ShownPath(package) + ": " + problem);
+    status = kExitBadPackage;
+  }
+  return status;
+}
+
+}  // namespace sfxpkg

@@ -1,0 +1,231 @@
+#include <cstdio>
+
+#include "archive_members.h"
+#include "arguments.h"
+#include "command_messages.h"
+#include "commands.h"
+#include "console.h"
+#include "exit_status.h"
+#include "field_text.h"
+#include "json_writer.h"
+#include "package_format.h"
+#include "package_map.h"
+#include "system_path.h"
+
+namespace fs = std::filesystem;
+
+namespace sfxpkg {
+namespace {
+
+constexpr char kHelp[] = R"(usage: sfxpkg inspect PACKAGE [--json] [--show-password] [--codepage CP]
+
+Shows where the launcher image, the archive, the trailer and anything after the
+package marker lie; the marker distance; the archive's members (name, sizes,
+method, whether encrypted); the second field; the password, masked unless
+asked for; and whether a signature block follows the marker, and its size.
+
+Options:
+  --json           write the report as JSON
+  --show-password  show the password instead of masking it
+  --codepage CP    show the text fields as machines with code page CP read them
+                   (874, 1250 to 1258, or utf-8); by default as this machine does
+  -h, --help       show this help
+
+Exit status: 0 when the trailer and the archive were found; 1 when either is
+missing (what was found is still shown); 2 on a wrong command line.
+)";
+
+struct Report {
+  fs::path path;
+  PackageMap map;
+  std::optional<std::vector<MemberInfo>> members;
+  bool showPassword = false;
+  std::optional<CodePage> codePage;
+};
+
+std::string MethodName(int method) {
+  if (method == 0) return "stored";
+  if (method == 8) return "deflated";
+  return "method " + std::to_string(method);
+}
+
+std::string Hex32(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08x", value);
+  return text;
+}
+
+std::optional<ByteRange> LauncherImage(const PackageMap& map) {
+  const std::optional<ByteRange> archive = map.Archive();
+  if (!archive) return std::nullopt;
+  return ByteRange{0, archive->offset};
+}
+
+// A signature block that directly follows the marker (after its zero padding).
+std::optional<ByteRange> SignatureAfterMarker(const PackageMap& map) {
+  const std::optional<ByteRange> after = map.AfterMarker();
+  if (!after || !map.certificateTable || map.certificateTable->offset < after->offset) return std::nullopt;
+  return map.certificateTable;
+}
+
+void JsonRange(JsonWriter& json, const std::string& key, const std::optional<ByteRange>& range) {
+  if (!range) {
+    json.Null(key);
+    return;
+  }
+  json.BeginObject(key).Number("offset", range->offset).Number("size", range->size).EndObject();
+}
+
+std::string JsonReport(const Report& report) {
+  const PackageMap& map = report.map;
+  JsonWriter json;
+  json.BeginObject().String("file", ShownPath(report.path)).Number("size", map.fileSize);
+  JsonRange(json, "launcher_image", LauncherImage(map));
+  if (const auto archive = map.Archive()) {
+    json.BeginObject("archive")
+        .Number("offset", archive->offset)
+        .Number("size", archive->size)
+        .Number("end_record_offset", map.archiveEndRecord->offset)
+        .Number("comment_size", map.archiveEndRecord->commentSize);
+    if (report.members) {
+      json.BeginArray("members");
+      for (const MemberInfo& member : *report.members) {
+        json.BeginObject()
+            .String("name", member.name)
+            .Number("size", member.size)
+            .Number("compressed_size", member.compressedSize)
+            .String("method", MethodName(member.method))
+            .Bool("encrypted", member.encrypted)
+            .String("crc32", Hex32(member.crc))
+            .EndObject();
+      }
+      json.EndArray();
+    } else {
+      json.Null("members");
+    }
+    json.EndObject();
+  } else {
+    json.Null("archive");
+  }
+  if (const auto& trailer = map.trailer) {
+    json.BeginObject("trailer")
+        .Number("offset", map.Trailer()->offset)
+        .Number("size", map.Trailer()->size)
+        .Number("password_length", trailer->passwordLength)
+        .Number("second_field_length", trailer->secondLength)
+        .Number("third_word", trailer->thirdWord);
+    if (const uint32_t version = FormatVersionOf(trailer->thirdWord)) {
+      json.Number("format_version", version);
+    } else {
+      json.Null("format_version");
+    }
+    json.EndObject();
+    json.BeginObject("marker").Number("offset", *map.MarkerOffset()).Number("distance", trailer->markerDistance).EndObject();
+  } else {
+    json.Null("trailer").Null("marker");
+  }
+  JsonRange(json, "after_marker", map.AfterMarker());
+  JsonRange(json, "signature_block", SignatureAfterMarker(map));
+  if (map.trailer) {
+    json.String("second_field", FieldText(map.trailer->secondFieldText, report.codePage));
+    if (report.showPassword) {
+      json.String("password", FieldText(map.trailer->passwordField, report.codePage));
+    } else {
+      json.Null("password");
+    }
+  } else {
+    json.Null("second_field").Null("password");
+  }
+  json.EndObject();
+  return json.Text();
+}
+
+std::string Where(const std::optional<ByteRange>& range) {
+  if (!range) return "not found";
+  return "offset " + Grouped(range->offset) + ", " + Grouped(range->size) + " bytes";
+}
+
+std::string TextReport(const Report& report) {
+  const PackageMap& map = report.map;
+  std::string text = "file            " + ShownPath(report.path) + " (" + Grouped(map.fileSize) + " bytes)\n";
+  text += "launcher image  " + Where(LauncherImage(map)) + "\n";
+  text += "archive         " + Where(map.Archive());
+  if (map.Archive()) {
+    text += "; end record at offset " + Grouped(map.archiveEndRecord->offset);
+    if (map.archiveEndRecord->commentSize > 0) text += ", comment of " + Grouped(map.archiveEndRecord->commentSize) + " bytes";
+  }
+  text += "\n";
+  if (const auto& trailer = map.trailer) {
+    const uint32_t version = FormatVersionOf(trailer->thirdWord);
+    text += "trailer         " + Where(map.Trailer()) + ": password " + Grouped(trailer->passwordLength) +
+            " bytes, second field " + Grouped(trailer->secondLength) + " bytes, third word " +
+            Hex32(trailer->thirdWord) +
+            (version != 0 ? " (sfxpkg format " + std::to_string(version) + ")" : " (not written by sfxpkg)") + "\n";
+    text += "marker          offset " + Grouped(*map.MarkerOffset()) + ", marker distance " +
+            Grouped(trailer->markerDistance) + "\n";
+    const ByteRange after = *map.AfterMarker();
+    text += "after marker    " + (after.size == 0 ? std::string("nothing") : Where(after)) + "\n";
+    const std::optional<ByteRange> signature = SignatureAfterMarker(map);
+    text += "signature block " +
+            (signature ? Where(signature) + ", after " + Grouped(signature->offset - after.offset) + " bytes of padding"
+                       : std::string("none")) +
+            "\n";
+  } else {
+    text += "trailer         not found\n";
+  }
+  if (report.members) {
+    text += "\nmembers\n";
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-8s %15s %15s  %-9s %-10s %s\n", "name", "size", "compressed", "method",
+                  "encrypted", "crc32");
+    text += line;
+    for (const MemberInfo& member : *report.members) {
+      std::snprintf(line, sizeof line, "  %-8s %15s %15s  %-9s %-10s %s\n", member.name.c_str(),
+                    Grouped(member.size).c_str(), Grouped(member.compressedSize).c_str(),
+                    MethodName(member.method).c_str(), member.encrypted ? "yes" : "NO", Hex32(member.crc).c_str());
+      text += line;
+    }
+  }
+  if (const auto& trailer = map.trailer) {
+    text += "\nsecond field    \"" + FieldText(trailer->secondFieldText, report.codePage) + "\"\n";
+    text += "password        " +
+            (report.showPassword ? "\"" + FieldText(trailer->passwordField, report.codePage) + "\""
+                                 : "hidden, " + Grouped(trailer->passwordLength) + " bytes (--show-password shows it)") +
+            "\n";
+  }
+  return text;
+}
+
+}  // namespace
+
+int RunInspect(const std::vector<std::string>& arguments) {
+  const CommandMessages messages("inspect");
+  ParsedArguments parsed;
+  const auto error = ParseArguments(
+      arguments, {{"--json", "", false}, {"--show-password", "", false}, {"--codepage", "", true}}, parsed);
+  if (error) return messages.Usage(*error);
+  if (parsed.Has("--help")) {
+    WriteStandardOutput(kHelp);
+    return kExitSuccess;
+  }
+  if (parsed.Plain().size() != 1) return messages.Usage("name one PACKAGE");
+  Report report;
+  if (const auto name = parsed.Value("--codepage")) {
+    report.codePage = ParseCodePage(*name);
+    if (!report.codePage) return messages.Usage("--codepage " + *name + " is none of " + kKnownCodePages);
+  }
+  report.path = fs::u8path(parsed.Plain()[0]);
+  report.showPassword = parsed.Has("--show-password");
+
+  std::string mapError;
+  if (!MapPackage(report.path, report.map, mapError)) return messages.Refuse(mapError);
+  const OpenedArchive archive(report.path);
+  if (archive.IsOpen()) report.members = ListMembers(archive.Handle());
+
+  WriteStandardOutput(parsed.Has("--json") ? JsonReport(report) : TextReport(report));
+  if (!report.map.trailer) return messages.Refuse(ShownPath(report.path) + ": no package trailer the launcher can read");
+  if (!report.members) return messages.Refuse(ShownPath(report.path) + ": the archive library cannot open the archive");
+  return kExitSuccess;
+}
+
+}  // namespace sfxpkg

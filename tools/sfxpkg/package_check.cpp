@@ -1,0 +1,65 @@
+#include "package_check.h"
+
+#include "field_text.h"
+#include "utf8_text.h"
+
+namespace sfxpkg {
+
+std::vector<std::string> PreparePackage(const std::filesystem::path& path, const std::optional<CodePage>& codePage,
+                                        PreparedPackage& prepared) {
+  std::string error;
+  if (!MapPackage(path, prepared.map, error)) return {error};
+  std::vector<std::string> problems = BoundsProblems(prepared.map);
+  // Without its trailer the launcher stops before it opens the archive.
+  if (!prepared.map.trailer) return problems;
+
+  prepared.archive = std::make_unique<OpenedArchive>(path);
+  if (!prepared.archive->IsOpen()) {
+    if (problems.empty()) {
+      problems.push_back("the archive library cannot open the archive: its end record or central directory is damaged");
+    }
+    return problems;
+  }
+  const LauncherPassword password = PasswordAsLauncherUsesIt(prepared.map.trailer->passwordField, codePage);
+  if (!password.bytes) {
+    problems.push_back(password.problem);
+  } else {
+    prepared.password = *password.bytes;
+    prepared.passwordIsAscii = IsAscii(prepared.map.trailer->passwordField);
+  }
+  return problems;
+}
+
+std::string MemberProblem(const RequiredMember& member, const MemberRead& read, const PreparedPackage& prepared,
+                          bool codePageGiven) {
+  const std::string name = std::string("member ") + member.name + " (" + member.description + ")";
+  // A password outside ASCII reads back differently on machines of another code page.
+  const std::string hint = prepared.passwordIsAscii || codePageGiven
+                               ? ""
+                               : " (the password is not ASCII: name the target machines' code page with --codepage)";
+  switch (read.status) {
+    case MemberStatus::kRead:
+      return "";
+    case MemberStatus::kMissing:
+      return name + " is missing from the archive";
+    case MemberStatus::kEntryDamaged:
+      return name + ": its entry in the archive's central directory cannot be read";
+    case MemberStatus::kOpenRefused:
+      return name + ": the archive library refuses to open it (error " + std::to_string(read.libraryResult) + ")";
+    case MemberStatus::kDataDamaged:
+    case MemberStatus::kCrcMismatch:
+      if (!read.info.encrypted) {
+        return name + " is not encrypted: the launcher decrypts every member with the package password, so it "
+                      "cannot read this one";
+      }
+      return name +
+             (read.status == MemberStatus::kDataDamaged ? " cannot be decrypted and decompressed"
+                                                        : " fails its CRC check after decrypting") +
+             ": a wrong password or damaged data" + hint;
+    case MemberStatus::kNotStored:
+      return name + " could not be written";
+  }
+  return name + ": unknown failure";
+}
+
+}  // namespace sfxpkg

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/platform.h"
+#include "utf8_text.h"
+
+namespace sfxpkg {
+
+// A path as the launcher's platform layer takes it: wide text that names the same
+// file (on POSIX the wide form of its UTF-8 bytes).
+inline std::wstring SystemPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return path.wstring();
+#else
+  return platform::FromAnsi(path.string());
+#endif
+}
+
+// The system's text for the last error, in UTF-8, without its line end.
+inline std::string LastSystemErrorText() {
+  std::string text = WideToUtf8(platform::SystemErrorText(platform::LastError()));
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  return text.empty() ? "unknown error" : text;
+}
+
+// A path for messages, in UTF-8.
+inline std::string ShownPath(const std::filesystem::path& path) { return path.u8string(); }
+
+}  // namespace sfxpkg
