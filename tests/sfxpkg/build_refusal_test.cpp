@@ -1,0 +1,103 @@
+// "sfxpkg build" refuses inputs that cannot make a working package, says why, and
+// writes nothing: an earlier package of the same name stays as it was.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+
+#include "sfxpkg_tool.h"
+#include "support/scratch_folder.h"
+
+namespace fs = std::filesystem;
+using sfxpkgtest::U8;
+
+namespace {
+
+constexpr char kOlderPackage[] = "the package of an earlier build";
+
+struct Refusal {
+  const char* name;
+  // Options to set (a value) or to drop (none); "@file" and "@folder" stand for a
+  // password file of passwordFile's bytes and for an existing folder.
+  std::map<std::string, std::optional<std::string>> options;
+  uint32_t exitCode;
+  const char* message;
+  std::string passwordFile = "";
+};
+
+std::ostream& operator<<(std::ostream& out, const Refusal& refusal) { return out << refusal.name; }
+
+class BuildRefusal : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(BuildRefusal, SaysWhyAndWritesNothing) {
+  const Refusal& refusal = GetParam();
+  testsupport::ScratchFolder scratch;
+  const auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
+  const fs::path passwordFile = scratch.Write("password.txt", refusal.passwordFile);
+  const fs::path out = scratch.Path() / "out";
+  const fs::path package = out / "Package.exe";
+  fs::create_directories(out);
+  scratch.Write("out/Package.exe", kOlderPackage);
+
+  std::map<std::string, std::optional<std::string>> options = {
+      {"--launcher", U8(inputs.launcher)}, {"--engine", U8(inputs.engine)}, {"--data", U8(inputs.data)},
+      {"--ui", U8(inputs.ui)},             {"--exp", U8(inputs.exp)},       {"--password", "Pa55-word"},
+      {"-o", U8(package)}};
+  for (const auto& [name, value] : refusal.options) options[name] = value;
+  std::vector<std::string> arguments = {"build"};
+  for (const auto& [name, value] : options) {
+    if (!value) continue;
+    arguments.push_back(name);
+    arguments.push_back(*value == "@file" ? U8(passwordFile) : *value == "@folder" ? U8(scratch.Path() / "in") : *value);
+  }
+
+  const auto result = sfxpkgtest::Sfxpkg(arguments);
+  EXPECT_EQ(result.exitCode, refusal.exitCode) << result.standardError;
+  EXPECT_NE(result.standardError.find(refusal.message), std::string::npos) << result.standardError;
+  EXPECT_EQ(result.standardOutput, "");
+  EXPECT_EQ(scratch.Entries("out"), std::vector<std::string>{"Package.exe"});
+  EXPECT_EQ(testsupport::ReadFileBytes(package), kOlderPackage);
+}
+
+const std::string k260(260, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, BuildRefusal,
+    ::testing::Values(
+        // Fields the launcher could not read back.
+        Refusal{"ZeroByteInPassword", {{"--password", std::nullopt}, {"--password-file", "@file"}}, 1,
+                "--password: the launcher could not read it back: it holds a zero byte", std::string("ab\0cd", 5)},
+        Refusal{"PasswordKeyByte", {{"--password", "semi;colon"}}, 1, "holds the byte its key scrambles to zero (0x3B)"},
+        Refusal{"PasswordTooLong", {{"--password", k260}}, 1, "--password: the launcher could not read it back: it is "
+                                                               "longer than 259 bytes"},
+        Refusal{"SecondFieldTooLong", {{"--second-field", k260}}, 1, "--second-field: the launcher could not read it "
+                                                                     "back: it is longer than 259 bytes"},
+        Refusal{"SecondFieldKeyByte", {{"--second-field", "Para \xC2\xA7 5"}, {"--codepage", "1252"}}, 1,
+                "--second-field: the launcher could not read it back: it holds the byte its key scrambles to zero "
+                "(0xA7)"},
+        Refusal{"PasswordOutsideAscii", {{"--password", "Gr\xC3\xBC\xC3\x9F" "e"}}, 1,
+                "--password holds characters outside ASCII: name the 8-bit code page"},
+        Refusal{"CharacterMissingFromCodePage", {{"--password", "\xCE\xA9mega"}, {"--codepage", "1252"}}, 1,
+                "--password holds characters that code page 1252 cannot hold"},
+        Refusal{"PasswordFileNotUtf8", {{"--password", std::nullopt}, {"--password-file", "@file"}}, 1,
+                "--password is not UTF-8 text", "caf\xE9"},
+        // "kp>=" is stored as 50 4B 05 06, an end-record signature behind the archive.
+        Refusal{"TrailerHoldingAnEndRecordSignature", {{"--password", "kp>="}}, 1,
+                "would hold a zip end-record signature"},
+        // Inputs that are missing or unreadable, and an output that cannot be written.
+        Refusal{"MissingEngine", {{"--engine", "no-such-engine.exe"}}, 1, "cannot read --engine no-such-engine.exe: no "
+                                                                          "such file"},
+        Refusal{"FolderAsInterfaceLibrary", {{"--ui", "@folder"}}, 1, "not a file"},
+        Refusal{"MissingPasswordFile", {{"--password", std::nullopt}, {"--password-file", "no-such-file"}}, 1,
+                "cannot read --password-file no-such-file"},
+        Refusal{"OutputFolderMissing", {{"-o", "no-such-folder/Package.exe"}}, 1, "cannot write"},
+        // A wrong command line.
+        Refusal{"MissingExp", {{"--exp", std::nullopt}}, 2, "missing --exp"},
+        Refusal{"NoPassword", {{"--password", std::nullopt}}, 2, "either --password or --password-file"},
+        Refusal{"TwoPasswords", {{"--password-file", "@file"}}, 2, "either --password or --password-file"},
+        Refusal{"LevelOutOfRange", {{"--level", "10"}}, 2, "--level takes a number from 0 to 9"},
+        Refusal{"UnknownCodePage", {{"--codepage", "932"}}, 2, "--codepage 932 is none of"},
+        Refusal{"UnknownOption", {{"--compress", "yes"}}, 2, "unknown option --compress"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

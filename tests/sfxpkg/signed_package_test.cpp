@@ -1,0 +1,83 @@
+// A package signed with osslsigncode after it was built still verifies, and inspect
+// shows the signature block behind the marker.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "sfxpkg_tool.h"
+#include "support/json_value.h"
+#include "support/scratch_folder.h"
+
+namespace fs = std::filesystem;
+using sfxpkgtest::U8;
+using testsupport::RunCaptured;
+
+namespace {
+
+void PutLe(std::string& bytes, size_t at, uint32_t value, int size) {
+  for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// The smallest PE32 image that osslsigncode signs: headers and no sections. It
+// stands in for launcher.exe, which the native build does not make.
+std::string MinimalPeImage() {
+  std::string image(0x200, '\0');
+  image.replace(0, 2, "MZ");
+  PutLe(image, 0x3C, 0x40, 4);
+  image.replace(0x40, 4, std::string("PE\0\0", 4));
+  PutLe(image, 0x44, 0x14C, 2);     // i386
+  PutLe(image, 0x54, 224, 2);       // size of the optional header
+  PutLe(image, 0x56, 0x0102, 2);    // executable, 32-bit
+  const size_t optional = 0x58;
+  PutLe(image, optional, 0x10B, 2);         // PE32
+  PutLe(image, optional + 32, 0x1000, 4);   // section alignment
+  PutLe(image, optional + 36, 0x200, 4);    // file alignment
+  PutLe(image, optional + 56, 0x1000, 4);   // size of image
+  PutLe(image, optional + 60, 0x200, 4);    // size of headers
+  PutLe(image, optional + 68, 3, 2);        // console subsystem
+  PutLe(image, optional + 92, 16, 4);       // number of data directories
+  return image;
+}
+
+TEST(SignedPackage, VerifiesAndShowsItsSignatureBlock) {
+  testsupport::ScratchFolder scratch;
+  auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
+  inputs.launcher = scratch.Write("stub.exe", MinimalPeImage());
+  const fs::path package = scratch.Path() / "Package.exe";
+  ASSERT_EQ(sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "signed-Pa55", package)).exitCode, 0u);
+
+  // A throwaway code-signing certificate, as a package author would buy one.
+  const auto made = RunCaptured("/usr/bin/openssl",
+                                {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                                 "/CN=sfxpkg test", "-addext", "extendedKeyUsage=codeSigning", "-keyout",
+                                 U8(scratch.Path() / "key.pem"), "-out", U8(scratch.Path() / "cert.pem")});
+  ASSERT_EQ(made.exitCode, 0u) << made.standardError;
+  const fs::path signedPackage = scratch.Path() / "Signed.exe";
+  const auto sign = RunCaptured("/usr/bin/osslsigncode",
+                                {"sign", "-certs", U8(scratch.Path() / "cert.pem"), "-key", U8(scratch.Path() / "key.pem"),
+                                 "-in", U8(package), "-out", U8(signedPackage)});
+  ASSERT_EQ(sign.exitCode, 0u) << sign.standardOutput << sign.standardError;
+
+  const auto verified = sfxpkgtest::Sfxpkg({"verify", U8(signedPackage)});
+  EXPECT_EQ(verified.exitCode, 0u) << verified.standardError;
+
+  const auto inspected = sfxpkgtest::Sfxpkg({"inspect", "--json", U8(signedPackage)});
+  ASSERT_EQ(inspected.exitCode, 0u) << inspected.standardError;
+  const auto report = testsupport::JsonValue::Parse(inspected.standardOutput);
+  ASSERT_TRUE(report) << inspected.standardOutput;
+  const uint64_t unsignedSize = fs::file_size(package);
+  const uint64_t signedSize = fs::file_size(signedPackage);
+  // Everything osslsigncode appended lies behind the marker: zero padding to a
+  // multiple of 8, then the certificate table, which ends the file.
+  const auto& after = (*report)["after_marker"];
+  const auto& block = (*report)["signature_block"];
+  EXPECT_EQ(after["offset"].Number(), unsignedSize);
+  EXPECT_EQ(after["size"].Number(), signedSize - unsignedSize);
+  ASSERT_FALSE(block.IsNull()) << inspected.standardOutput;
+  EXPECT_EQ(block["offset"].Number() + block["size"].Number(), signedSize);
+  EXPECT_EQ(block["offset"].Number() % 8, 0u);
+  EXPECT_LT(block["offset"].Number() - unsignedSize, 8u);
+  EXPECT_EQ((*report)["marker"]["distance"].Number(), 13 + signedSize - unsignedSize);
+}
+
+}  // namespace

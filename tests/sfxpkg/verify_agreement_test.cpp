@@ -1,0 +1,149 @@
+// "sfxpkg verify" fails exactly where the launcher would not start the setup
+// engine: each package here goes to both, and the two must agree.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "package/package_trailer.h"
+#include "sfxpkg_tool.h"
+#include "support/launcher_package.h"
+#include "support/package_fixtures.h"
+
+namespace fs = std::filesystem;
+using testsupport::Member;
+
+namespace {
+
+constexpr char kPassword[] = "Pa55-word";
+
+// The pieces behind the launcher image; a case rearranges them into its payload.
+struct Pieces {
+  std::string archive;
+  std::string trailer;
+  testsupport::PackageContent content;
+};
+
+const Pieces& GoodPieces() {
+  static const Pieces pieces = [] {
+    Pieces made;
+    made.content = testsupport::ContentWithTestEngine();
+    made.archive = testsupport::ZipBytes(testsupport::PackageMembers(made.content, kPassword));
+    made.trailer = package::BuildPackageTrailer(kPassword, "", 1);
+    return made;
+  }();
+  return pieces;
+}
+
+// Junk between the archive and the trailer that puts the end record (22 bytes, no
+// comment) exactly distance bytes before the end of the file.
+std::string EndRecordAt(size_t distance) {
+  const Pieces& p = GoodPieces();
+  return p.archive + std::string(distance - 22 - p.trailer.size(), '\0') + p.trailer;
+}
+
+// The archive with one byte in the middle of member A1's data changed.
+std::string CorruptedEngine() {
+  std::string archive = GoodPieces().archive;
+  const std::string localHeader("PK\x03\x04", 4);
+  const auto word = [&archive](size_t at) {
+    return static_cast<size_t>(static_cast<unsigned char>(archive[at]) | static_cast<unsigned char>(archive[at + 1]) << 8);
+  };
+  for (size_t at = archive.find(localHeader); at != std::string::npos; at = archive.find(localHeader, at + 1)) {
+    if (word(at + 26) != 2 || archive.compare(at + 30, 2, "A1") != 0) continue;
+    archive[at + 30 + word(at + 26) + word(at + 28) + 5000] ^= 0x55;
+    break;
+  }
+  return archive;
+}
+
+struct Case {
+  const char* name;
+  std::function<std::string()> payload;
+  bool runs;
+  const char* problem;  // part of verify's line when it does not
+};
+
+std::ostream& operator<<(std::ostream& out, const Case& c) { return out << c.name; }
+
+class VerifyAgreesWithLauncher : public ::testing::TestWithParam<Case> {};
+
+TEST_P(VerifyAgreesWithLauncher, OnWhetherTheEngineStarts) {
+  const Case& c = GetParam();
+  testsupport::LauncherSandbox box;
+  const fs::path package = testsupport::WritePackage(box.Scratch().Path() / "Package.exe", c.payload());
+
+  const auto verified = sfxpkgtest::Sfxpkg({"verify", sfxpkgtest::U8(package)});
+  const auto run = box.Start(package, {L"/silent"});
+  ASSERT_TRUE(run.started);
+  const bool engineStarted = fs::exists(box.Report() / "report.txt");
+
+  EXPECT_EQ(engineStarted, c.runs);
+  EXPECT_EQ(verified.exitCode, c.runs ? 0u : 1u) << verified.standardError;
+  if (!c.runs) {
+    EXPECT_NE(verified.standardError.find(c.problem), std::string::npos) << verified.standardError;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Packages, VerifyAgreesWithLauncher,
+    ::testing::Values(
+        Case{"Good", [] { return GoodPieces().archive + GoodPieces().trailer; }, true, ""},
+        Case{"InfoZipArchive",
+             [] { return testsupport::InfoZipArchive() + package::BuildPackageTrailer(testsupport::kInfoZipPassword, "", 1); },
+             true, ""},
+        Case{"TruncatedInTheArchive",
+             [] { return GoodPieces().archive.substr(0, GoodPieces().archive.size() / 2); }, false,
+             "no package marker"},
+        Case{"MarkerAtTheEdgeOfTheScanWindow",
+             [] { return GoodPieces().archive + GoodPieces().trailer + std::string(40948, '\0'); }, true, ""},
+        Case{"MarkerTooFarFromTheEnd",
+             [] { return GoodPieces().archive + GoodPieces().trailer + std::string(40949, '\0'); }, false,
+             "40,949 bytes follow the package marker"},
+        Case{"EndRecordAtTheEdgeOfTheLibrarysSearch", [] { return EndRecordAt(65535); }, true, ""},
+        Case{"EndRecordTooFarFromTheEnd", [] { return EndRecordAt(65536); }, false,
+             "the archive's end record begins 65,536 bytes before the end of the file"},
+        Case{"EndRecordSignatureAfterTheMarker",
+             [] {
+               std::string block(21000, '\x11');
+               block.replace(9000, 4, "PK\x05\x06");
+               return GoodPieces().archive + GoodPieces().trailer + block;
+             },
+             false, "a zip end-record signature (50 4B 05 06) lies after the package marker"},
+        // The second field F7 EC A2 A1 is stored as 50 4B 05 06.
+        Case{"EndRecordSignatureInTheTrailer",
+             [] { return GoodPieces().archive + package::BuildPackageTrailer(kPassword, "\xF7\xEC\xA2\xA1", 1); }, false,
+             "lies in the trailer"},
+        Case{"TrailerLengthBeyondTheFieldBuffer",
+             [] {
+               std::string trailer = GoodPieces().trailer;
+               trailer[std::string(kPassword).size()] = static_cast<char>((300 & 0xFF) ^ 0x5E);
+               trailer[std::string(kPassword).size() + 1] = static_cast<char>(300 >> 8);
+               return GoodPieces().archive + trailer;
+             },
+             false, "the trailer is damaged"},
+        Case{"MissingMember",
+             [] {
+               const auto& c = GoodPieces().content;
+               return testsupport::ZipBytes({Member("A0", c.data, kPassword), Member("A1", c.engine, kPassword),
+                                             Member("A4", c.exp, kPassword)}) +
+                      GoodPieces().trailer;
+             },
+             false, "member A3 (Setup_UI.dll) is missing"},
+        Case{"WrongPassword",
+             [] { return GoodPieces().archive + package::BuildPackageTrailer("Pa55-w0rd", "", 1); }, false,
+             "a wrong password or damaged data"},
+        Case{"CorruptedMember", [] { return CorruptedEngine() + GoodPieces().trailer; }, false,
+             "member A1 (the setup engine) cannot be decrypted and decompressed"},
+        Case{"UnencryptedMember",
+             [] {
+               const auto& c = GoodPieces().content;
+               sfxpkg::ArchiveMember plain = Member("A3", c.ui, kPassword);
+               plain.password.reset();
+               return testsupport::ZipBytes({Member("A0", c.data, kPassword), Member("A1", c.engine, kPassword), plain,
+                                             Member("A4", c.exp, kPassword)}) +
+                      GoodPieces().trailer;
+             },
+             false, "member A3 (Setup_UI.dll) is not encrypted"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
