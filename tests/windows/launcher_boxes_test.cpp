@@ -1,0 +1,218 @@
+// Whole runs of launcher.exe under Wine as a person meets them: the real message
+// boxes on the screen (caption, text, icon, order), the exit status, and what is
+// left in the temporary directory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "observed_boxes.h"
+#include "package/package_trailer.h"
+#include "support/launcher_package.h"
+
+namespace fs = std::filesystem;
+using testsupport::LauncherSandbox;
+using testsupport::PackageContent;
+
+namespace windowstest {
+namespace {
+
+constexpr char kPassword[] = "Pa55-word";
+const std::vector<std::string> kFiveFiles = {"Package.exe", "Setup_Exp.dll", "Setup_UI.dll", "setup.cfg",
+                                             "setup.dat"};
+
+std::string GoodPayload(const PackageContent& content) {
+  return testsupport::PackagePayload(testsupport::PackageMembers(content, kPassword), kPassword);
+}
+
+uint16_t Word(const std::string& bytes, size_t at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
+}
+
+// The archive with one member's compression method changed, in its local header
+// and in the central directory, to one the zip library cannot read.
+std::string WithMethod(std::string zip, const std::string& member, uint16_t method) {
+  struct Header {
+    const char* signature;
+    size_t methodAt, nameLengthAt, nameAt;
+  };
+  for (const Header& header : {Header{"PK\x03\x04", 8, 26, 30}, Header{"PK\x01\x02", 10, 28, 46}}) {
+    for (size_t at = zip.find(header.signature); at != std::string::npos; at = zip.find(header.signature, at + 4)) {
+      if (zip.compare(at + header.nameAt, Word(zip, at + header.nameLengthAt), member) != 0) continue;
+      zip[at + header.methodAt] = static_cast<char>(method & 0xFF);
+      zip[at + header.methodAt + 1] = static_cast<char>(method >> 8);
+    }
+  }
+  return zip;
+}
+
+TEST(LauncherBoxes, AFileWithoutMarkerIsCorrupt) {
+  LauncherSandbox box;
+  const fs::path package = testsupport::WritePackage(box.Scratch().Path() / "Package.exe", "");
+  const auto result = box.Start(package);
+  ASSERT_TRUE(result.started);
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.boxes, std::vector<ObservedBox>{CorruptFileBox()});
+  EXPECT_TRUE(box.TempEntries().empty());
+}
+
+TEST(LauncherBoxes, AFolderThatCannotBeCreatedIsNamedInTheBox) {
+  LauncherSandbox box;
+  const fs::path package = testsupport::WritePackage(box.Scratch().Path() / "Package.exe", GoodPayload({}));
+  const fs::path missing = box.Scratch().Path() / "no such temp";
+  const auto result = box.Start(package, {}, {{"TMP", missing.wstring()}, {"TEMP", missing.wstring()}});
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.boxes, std::vector<ObservedBox>{Box(
+                              L"Error",
+                              L"The installer has insufficient privileges to create this directory:\n" +
+                                  missing.wstring() + L"\\KIVOTemp0\\.\nThe installation cannot continue.",
+                              BoxIcon::kStop)});
+  EXPECT_FALSE(fs::exists(missing));
+}
+
+TEST(LauncherBoxes, AnArchiveThatCannotBeOpenedLeavesTheEmptyFolder) {
+  LauncherSandbox box;
+  const fs::path package =
+      testsupport::WritePackage(box.Scratch().Path() / "Package.exe", package::BuildPackageTrailer(kPassword, "", 1));
+  const auto result = box.Start(package);
+  EXPECT_EQ(result.exitCode, 0u);
+  // No system call failed: opening the file left the last error at 0, shown as 1.
+  EXPECT_EQ(result.boxes, (std::vector<ObservedBox>{FatalErrorBox(L"Package", L"Corrupt archive!", 1),
+                                                    CorruptFileBox()}));
+  EXPECT_EQ(box.TempEntries(), std::vector<std::string>{"KIVOTemp0"});
+  EXPECT_TRUE(box.TempEntries("KIVOTemp0").empty());
+}
+
+TEST(LauncherBoxes, FailedExtractionsShowTheirBoxesThenCorruptFile) {
+  struct Case {
+    const char* what;
+    std::wstring packageName;
+    std::function<std::string(const PackageContent&)> payload;
+    std::vector<ObservedBox> boxes;
+  };
+  // A new output file leaves the last error at 0, which the report shows as 1.
+  const ObservedBox unreadable = FatalErrorBox(L"Package", L"Corrupt archive!", 1);
+  const std::vector<Case> cases = {
+      {"member A3 missing", L"Package.exe",
+       [](const PackageContent& c) {
+         auto members = testsupport::PackageMembers(c, kPassword);
+         members.erase(members.begin() + 2);
+         return testsupport::PackagePayload(members, kPassword);
+       },
+       {CorruptFileBox()}},
+      {"a wrong password", L"Package.exe",
+       [](const PackageContent& c) {
+         return testsupport::PackagePayload(testsupport::PackageMembers(c, kPassword), "not the password");
+       },
+       {unreadable, unreadable, unreadable, unreadable, CorruptFileBox()}},
+      {"A3 packed with a method the zip library lacks", L"Package.exe",
+       [](const PackageContent& c) {
+         return WithMethod(testsupport::ZipBytes(testsupport::PackageMembers(c, kPassword)), "A3", 14) +
+                package::BuildPackageTrailer(kPassword, "", 1);
+       },
+       {FatalErrorBox(L"Package", L"Passwort scheint fehlerhaft.", 1), CorruptFileBox()}},
+      // The engine takes the package's name, and the extraction works in the ANSI
+      // code page, which writes the division slash as its closest match: "/".
+      {"a package name that becomes a path", L"Setup 1\u22152.exe", GoodPayload,
+       {FatalErrorBox(L"Setup 1\u22152", L"Datei konnte nicht entpackt werden.", ERROR_PATH_NOT_FOUND),
+        CorruptFileBox()}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LauncherSandbox box;
+    const fs::path package =
+        testsupport::WritePackage(box.Scratch().Path() / c.packageName, c.payload(testsupport::ContentWithTestEngine()));
+    const auto result = box.Start(package);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(result.boxes, c.boxes);
+    EXPECT_TRUE(box.TempEntries().empty());
+    EXPECT_FALSE(fs::exists(box.Report()));  // the engine never ran
+  }
+}
+
+TEST(LauncherBoxes, TheEnginesExitCodeDecidesWhetherTheFolderStays) {
+  struct Case {
+    uint32_t exitCode;
+    bool keeps;
+  };
+  for (const Case& c : {Case{0, true}, Case{1641, true}, Case{3010, true}, Case{5, false}, Case{1602, false}}) {
+    SCOPED_TRACE(c.exitCode);
+    LauncherSandbox box;
+    const fs::path package = testsupport::WritePackage(box.Scratch().Path() / "Package.exe",
+                                                       GoodPayload(testsupport::ContentWithTestEngine()));
+    const auto result = box.Start(package, {}, {{"SFX_TEST_EXIT", std::to_wstring(c.exitCode)}});
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_TRUE(result.boxes.empty());
+    EXPECT_TRUE(fs::exists(box.Report() / "report.txt"));  // the engine did run
+    if (c.keeps) {
+      EXPECT_EQ(box.TempEntries("KIVOTemp0"), kFiveFiles);
+    } else {
+      EXPECT_TRUE(box.TempEntries().empty());
+    }
+  }
+}
+
+// The engine is written under the name's closest match in the ANSI code page
+// ("Setup-O.exe") but started under the package's own name, which fails, and the
+// shell says so in a box of its own. The clean-up deletes the name that was
+// started, so the engine's file stays behind.
+TEST(LauncherBoxes, AnEngineNameOutsideTheCodePageCannotBeStarted) {
+  LauncherSandbox box;
+  const fs::path package = testsupport::WritePackage(box.Scratch().Path() / L"Setup-\u03A9.exe",
+                                                     GoodPayload(testsupport::ContentWithTestEngine()));
+  const auto result = box.Start(package);
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.boxes,
+            std::vector<ObservedBox>{Box(L"Error", platform::SystemErrorText(ERROR_FILE_NOT_FOUND), BoxIcon::kStop)});
+  EXPECT_FALSE(fs::exists(box.Report()));  // the engine never ran
+  const auto left = box.TempEntries("KIVOTemp0");
+  EXPECT_NE(std::find(left.begin(), left.end(), "Setup-O.exe"), left.end());
+}
+
+std::string Line(const std::string& text, const std::string& key) {
+  const size_t at = text.find(key + "=");
+  if (at == std::string::npos) return "<no " + key + ">";
+  const size_t start = at + key.size() + 1;
+  return text.substr(start, text.find_first_of("\r\n", start) - start);
+}
+
+TEST(LauncherBoxes, RenamedPackagesAndFoldersWithSpacesAndAccents) {
+  struct Case {
+    const char* what;
+    std::wstring folder;  // where the package lies, in the scratch folder
+    std::wstring name;
+    std::wstring temp;  // the temporary directory, in the scratch folder
+  };
+  // Every character here is in code page 1252, the ANSI code page of the prefix.
+  const Case cases[] = {
+      {"renamed", L"Downloads", L"Setup (2).exe", L"temp"},
+      {"in a folder with spaces and accents", L"Dow\u00F1loads \u00F6", L"Package.exe", L"temp"},
+      {"accents in its name and in the temporary directory", L"Downloads", L"Paket f\u00FCr J\u00FCrgen.exe",
+       L"T\u00EBmp \u00FC"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LauncherSandbox box;
+    const auto content = testsupport::ContentWithTestEngine();
+    const fs::path package = testsupport::WritePackage(box.Scratch().Path() / c.folder / c.name, GoodPayload(content));
+    const fs::path temp = box.Scratch().Path() / c.temp;
+    fs::create_directories(temp);
+    const auto result = box.Start(package, {}, {{"TMP", temp.wstring()}, {"TEMP", temp.wstring()}});
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_TRUE(result.boxes.empty());
+
+    // The engine ran under the package's name in the working folder and found everything.
+    const fs::path working = temp / "KIVOTemp0";
+    const std::string report = testsupport::ReadFileBytes(box.Report() / "report.txt");
+    EXPECT_EQ(Line(report, "self"), (working / c.name).u8string());
+    EXPECT_EQ(testsupport::ReadFileBytes(working / c.name), content.engine);
+    EXPECT_EQ(testsupport::ReadFileBytes(working / "setup.dat"), content.data);
+    EXPECT_EQ(std::distance(fs::directory_iterator(working), fs::directory_iterator()), 5);
+    // The settings file is written in the ANSI code page; the path reads back whole.
+    EXPECT_EQ(Line(testsupport::ReadFileBytes(working / "setup.cfg"), "XParam1"),
+              platform::ToAnsi(package.wstring()));
+  }
+}
+
+}  // namespace
+}  // namespace windowstest
