@@ -224,7 +224,8 @@ int RunInspect(const std::vector<std::string>& arguments) {
 
   WriteStandardOutput(parsed.Has("--json") ? JsonReport(report) : TextReport(report));
   if (!report.map.trailer) return messages.Refuse(ShownPath(report.path) + ": no package trailer the launcher can read");
-  if (!report.members) return messages.Refuse(ShownPath(report.path) + ": the archive library cannot open the archive");
+  if (!archive.IsOpen()) return messages.Refuse(ShownPath(report.path) + ": the archive library cannot open the archive");
+  if (!report.members) return messages.Refuse(ShownPath(report.path) + ": the archive's central directory cannot be read");
   return kExitSuccess;
 }
 
