@@ -46,8 +46,16 @@ bool LauncherApp::InitInstance() {
   package::PackageTrailer trailer;
   if (package::ReadPackageTrailer(launcherPath, trailer) == package::TrailerOutcome::kDamaged) return false;
 
-  const std::wstring workingFolder = AllocateWorkingFolder();
-  if (!CreateWorkingFolder(workingFolder)) return false;
+  // Another launcher started at the same moment must neither choose this folder
+  // nor take it for an empty leftover before anything is in it.
+  std::wstring workingFolder;
+  platform::FolderInUse folderInUse;
+  {
+    platform::FolderChoiceLock choosing;
+    workingFolder = AllocateWorkingFolder();
+    if (!CreateWorkingFolder(workingFolder)) return false;
+    folderInUse.Hold(workingFolder);
+  }
 
   package::ArchiveHandle* archive = package::OpenArchive(launcherPath);
   if (archive == nullptr) {
@@ -81,6 +89,7 @@ bool LauncherApp::InitInstance() {
                                    workingFolder + kUiLibraryName, workingFolder + kExpLibraryName}) {
     platform::RemoveFile(file);
   }
+  folderInUse.Release();
   platform::RemoveFolder(workingFolder);
   if (result != 0 && showError) package::ShowLauncherMessage(package::kCorruptFileText);
   return false;

@@ -29,8 +29,9 @@ std::wstring AllocateWorkingFolder() {
   const std::wstring base = WithTrailingSeparator(tempDirectory);
   for (long n = 0; n < kWorkingFolderCandidates; ++n) {
     const std::wstring candidate = base + L"KIVOTemp" + Decimal(n);
-    // An empty leftover of an earlier run disappears here and its number is free again.
-    platform::RemoveFolder(candidate);
+    // An empty leftover of an earlier run disappears here and its number is free
+    // again; a folder that another launcher is still using stays.
+    platform::RemoveLeftoverFolder(candidate);
     if (!platform::PathExists(candidate)) return WithTrailingSeparator(candidate);
   }
   return WithTrailingSeparator(tempDirectory);

@@ -88,10 +88,43 @@ PathParts SplitPath(const std::wstring& path);
 std::wstring TempDirectory();
 
 bool CreateFolder(const std::wstring& path);   // the new folder is private to its owner on POSIX
+// Removes an empty folder unless another launcher holds it (see FolderInUse).
+bool RemoveLeftoverFolder(const std::wstring& path);
 bool RemoveFolder(const std::wstring& path);   // only an empty folder
 bool RemoveFile(const std::wstring& path);
 bool SetAttributesNormal(const std::wstring& path);
 bool PathExists(const std::wstring& path);
+
+// Launchers of one user started at the same moment must not choose the same
+// working folder: the choice and the creation happen under this lock, and the
+// chosen folder is then held in use for the run. A lock that cannot be had within
+// a few seconds is given up on rather than waited for.
+class FolderChoiceLock {
+ public:
+  FolderChoiceLock();
+  ~FolderChoiceLock();
+  FolderChoiceLock(const FolderChoiceLock&) = delete;
+  FolderChoiceLock& operator=(const FolderChoiceLock&) = delete;
+
+ private:
+  intptr_t handle_ = -1;
+};
+
+// Keeps other launchers from taking a working folder that is still empty for a
+// leftover while it lives.
+class FolderInUse {
+ public:
+  FolderInUse() = default;
+  ~FolderInUse();
+  FolderInUse(const FolderInUse&) = delete;
+  FolderInUse& operator=(const FolderInUse&) = delete;
+
+  bool Hold(const std::wstring& folder);
+  void Release();
+
+ private:
+  intptr_t handle_ = -1;
+};
 
 // A file opened for reading that others may go on reading and writing.
 class ReadOnlyFile {

@@ -5,11 +5,14 @@
 //   SFX_TEST_LEAVE   name of a file to create in its own folder
 //   SFX_TEST_EXIT    its exit code (decimal, the whole 32 bits)
 //   SFX_TEST_CRASH   end as a crashed process ends instead
+//   SFX_TEST_SLEEP_MS  stay a while first
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "platform/platform.h"
 
@@ -29,6 +32,8 @@ std::string Variable(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::string sleep = Variable("SFX_TEST_SLEEP_MS");
+  if (!sleep.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(sleep.c_str())));
   const fs::path self = fs::path(platform::ModuleFileName());
   const fs::path folder = self.parent_path();
   const std::string report = Variable("SFX_TEST_REPORT");

@@ -1,0 +1,230 @@
+// Whole runs under faults a launcher meets in the field: damaged downloads, full
+// disks, busy or hostile temporary directories, engines that fail, several
+// launchers at once. Every run must exit 0, say what happened, leave nothing of a
+// failed run behind and write nothing outside its working folder.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+#include "package/package_trailer.h"
+#include "platform/platform.h"
+#include "support/concurrently.h"
+#include "support/launcher_package.h"
+
+#ifndef _WIN32
+#include <sys/mount.h>
+#endif
+
+namespace fs = std::filesystem;
+using testsupport::LauncherSandbox;
+
+namespace {
+
+constexpr char kPassword[] = "fault-pw";
+const std::vector<std::string> kFiveFiles = {"Package.exe", "Setup_Exp.dll", "Setup_UI.dll", "setup.cfg",
+                                             "setup.dat"};
+
+void ExpectBoxes(const testsupport::ProgramResult& result, const std::string& expected) {
+  if (testsupport::BoxesOnStandardError()) {
+    EXPECT_EQ(result.standardError, expected);
+  }
+}
+
+std::string Utf8(const std::wstring& text) { return fs::path(text).u8string(); }
+
+std::string CorruptArchiveBox(int lastError) {
+  return "Package: Fatal error:\n\nCorrupt archive! " + Utf8(platform::SystemErrorText(lastError)) + "\n";
+}
+
+std::string Archive(const testsupport::PackageContent& content) {
+  return testsupport::ZipBytes(testsupport::PackageMembers(content, kPassword));
+}
+
+#ifndef _WIN32
+// A small file system of the test's own, for a disk that fills up or cannot be
+// written. Needs the right to mount (CI runs as root); otherwise the test is skipped.
+class Tmpfs {
+ public:
+  Tmpfs(const fs::path& at, const std::string& options) : at_(at) {
+    fs::create_directories(at);
+    mounted_ = mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()) == 0;
+  }
+  ~Tmpfs() {
+    if (mounted_) umount(at_.c_str());
+  }
+  bool Mounted() const { return mounted_; }
+  void MakeReadOnly() { mounted_ = mount("tmpfs", at_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+
+ private:
+  fs::path at_;
+  bool mounted_ = false;
+};
+#endif
+
+TEST(Faults, SeveralLaunchersAtOnceEachGetAFolderOfTheirOwn) {
+  LauncherSandbox box;
+  const auto content = testsupport::ContentWithTestEngine();
+  const fs::path package = testsupport::WritePackage(
+      box.Scratch().Path() / "Package.exe", Archive(content) + package::BuildPackageTrailer(kPassword, "", 1));
+  constexpr int kLaunchers = 6;
+  std::vector<testsupport::ProgramResult> results(kLaunchers);
+  testsupport::RunConcurrently(kLaunchers, [&](int i) {
+    const fs::path report = box.Scratch().Path() / ("report" + std::to_string(i));
+    results[i] = box.Start(package, {}, {{"SFX_TEST_REPORT", report.wstring()}, {"SFX_TEST_SLEEP_MS", L"300"}});
+  });
+
+  std::set<std::string> folders;
+  for (int i = 0; i < kLaunchers; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(results[i].exitCode, 0u);
+    ExpectBoxes(results[i], "");
+    const std::string report =
+        testsupport::ReadFileBytes(box.Scratch().Path() / ("report" + std::to_string(i)) / "report.txt");
+    folders.insert(report.substr(0, report.find('\n')));
+  }
+  EXPECT_EQ(folders.size(), static_cast<size_t>(kLaunchers));  // no two engines shared a folder
+  ASSERT_EQ(box.TempEntries().size(), static_cast<size_t>(kLaunchers));
+  for (const std::string& folder : box.TempEntries()) EXPECT_EQ(box.TempEntries(folder), kFiveFiles) << folder;
+}
+
+TEST(Faults, APackageCutAtAnyBoundary) {
+  const auto content = testsupport::ContentWithTestEngine();
+  const std::string image = testsupport::ReadFileBytes(testsupport::LauncherProgram());
+  const std::string archive = Archive(content);
+  const std::string trailer = package::BuildPackageTrailer(kPassword, "", 1);
+  const std::string signature = std::string(4, '\0') + std::string(9000, '\x30');
+  const std::string whole = image + archive + trailer + signature;
+  struct Case {
+    const char* what;
+    size_t size;
+    bool runs;
+  };
+  const Case cases[] = {
+      {"the image alone", image.size(), false},
+      {"in the middle of the archive", image.size() + archive.size() / 2, false},
+      {"the archive without its trailer", image.size() + archive.size(), false},
+      {"in the middle of the marker", image.size() + archive.size() + trailer.size() - 6, false},
+      {"without the signature block", image.size() + archive.size() + trailer.size(), true},
+      {"in the middle of the signature block", whole.size() - 4000, true},
+      {"the whole package", whole.size(), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LauncherSandbox box;
+    const fs::path package = box.Scratch().Path() / "Package.exe";
+    box.Scratch().Write("Package.exe", whole.substr(0, c.size));
+    fs::permissions(package, fs::perms::owner_all, fs::perm_options::add);
+    const auto result = box.Start(package);
+    EXPECT_EQ(result.exitCode, 0u);
+    ExpectBoxes(result, c.runs ? "" : "Corrupt file!\n");
+    EXPECT_EQ(fs::exists(box.Report() / "report.txt"), c.runs);
+    if (c.runs) {
+      EXPECT_EQ(box.TempEntries("KIVOTemp0"), kFiveFiles);
+    } else {
+      EXPECT_TRUE(box.TempEntries().empty());
+    }
+  }
+}
+
+TEST(Faults, WhatBreaksTheArchiveLibrarysBounds) {
+  const auto content = testsupport::ContentWithTestEngine();
+  const std::string archive = Archive(content);
+  const std::string trailer = package::BuildPackageTrailer(kPassword, "", 1);
+  struct Case {
+    const char* what;
+    std::string payload;
+  };
+  const Case cases[] = {
+      {"a stray end-record signature behind the archive",
+       archive + trailer + std::string(3, '\0') + "PK\x05\x06" + std::string(200, '\x30')},
+      {"the end record more than 65,535 bytes from the end", archive + std::string(70000, 'x') + trailer},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LauncherSandbox box;
+    const auto result = box.Start(testsupport::WritePackage(box.Scratch().Path() / "Package.exe", c.payload));
+    EXPECT_EQ(result.exitCode, 0u);
+    ExpectBoxes(result, CorruptArchiveBox(2) + "Corrupt file!\n");
+    EXPECT_EQ(box.TempEntries(), std::vector<std::string>{"KIVOTemp0"});  // the empty folder stays
+    EXPECT_TRUE(box.TempEntries("KIVOTemp0").empty());
+  }
+}
+
+TEST(Faults, AnEngineThatCannotRunIsCleanedUpSilently) {
+  if (!testsupport::BoxesOnStandardError()) GTEST_SKIP() << "the Windows shell shows its own box for this";
+  LauncherSandbox box;
+  testsupport::PackageContent content;  // the engine member is no program at all
+  const auto result = box.Start(testsupport::WritePackage(
+      box.Scratch().Path() / "Package.exe", Archive(content) + package::BuildPackageTrailer(kPassword, "", 1)));
+  EXPECT_EQ(result.exitCode, 0u);
+  ExpectBoxes(result, "");
+  EXPECT_TRUE(box.TempEntries().empty());
+}
+
+TEST(Faults, AllWorkingFolderNamesTaken) {
+  LauncherSandbox box;
+  const auto content = testsupport::ContentWithTestEngine();
+  for (int n = 0; n < 200; ++n) std::ofstream(box.Temp() / ("KIVOTemp" + std::to_string(n))) << "taken";
+  const auto result = box.Start(testsupport::WritePackage(
+      box.Scratch().Path() / "Package.exe", Archive(content) + package::BuildPackageTrailer(kPassword, "", 1)));
+  EXPECT_EQ(result.exitCode, 0u);
+  ExpectBoxes(result, "The installer has insufficient privileges to create this directory:\n" +
+                          box.Temp().u8string() + Utf8(std::wstring(1, platform::kPathSeparator)) +
+                          ".\nThe installation cannot continue.\n");
+  EXPECT_EQ(box.TempEntries().size(), 200u);
+  EXPECT_FALSE(fs::exists(box.Report()));
+}
+
+#ifndef _WIN32
+TEST(Faults, ADiskThatFillsUpWhileAMemberIsWritten) {
+  LauncherSandbox box;
+  Tmpfs small(box.Scratch().Path() / "small", "size=256k,mode=0755");
+  if (!small.Mounted()) GTEST_SKIP() << "cannot mount a file system here";
+  testsupport::PackageContent content;  // the engine never starts: its 200,000 bytes fit
+  content.ui = testsupport::SampleBytes(400000, 9);  // more than the disk holds
+  content.exp.clear();                               // an empty file needs no space
+  const auto result =
+      testsupport::RunProgram(testsupport::WritePackage(box.Scratch().Path() / "Package.exe",
+                                                        Archive(content) + package::BuildPackageTrailer(kPassword, "", 1)),
+                              {}, {{"TMPDIR", (box.Scratch().Path() / "small").wstring()}});
+  EXPECT_EQ(result.exitCode, 0u);
+  ExpectBoxes(result, "Package: Fatal error:\n\nDatei konnte nicht entpackt werden. " +
+                          Utf8(platform::SystemErrorText(platform::kErrorDiskFull)) + "\nCorrupt file!\n");
+  EXPECT_TRUE(fs::is_empty(box.Scratch().Path() / "small"));
+}
+
+TEST(Faults, ATemporaryDirectoryThatCannotBeWritten) {
+  LauncherSandbox box;
+  const fs::path temp = box.Scratch().Path() / "readonly";
+  Tmpfs readOnly(temp, "size=64k");
+  if (!readOnly.Mounted()) GTEST_SKIP() << "cannot mount a file system here";
+  readOnly.MakeReadOnly();
+  const auto result = testsupport::RunProgram(
+      testsupport::WritePackage(box.Scratch().Path() / "Package.exe", package::BuildPackageTrailer(kPassword, "", 1)),
+      {}, {{"TMPDIR", temp.wstring()}});
+  EXPECT_EQ(result.exitCode, 0u);
+  ExpectBoxes(result, "The installer has insufficient privileges to create this directory:\n" +
+                          (temp / "KIVOTemp0").u8string() + "/.\nThe installation cannot continue.\n");
+}
+
+TEST(Faults, LinksPlantedInTheTemporaryDirectoryRedirectNothing) {
+  LauncherSandbox box;
+  const fs::path elsewhere = box.Scratch().Path() / "elsewhere";
+  fs::create_directories(elsewhere);
+  // A link where the first folder would go, and a dangling one for the second.
+  fs::create_directory_symlink(elsewhere, box.WorkingFolder(0));
+  fs::create_directory_symlink(box.Scratch().Path() / "nowhere", box.WorkingFolder(1));
+  const auto content = testsupport::ContentWithTestEngine();
+  const auto result = box.Start(testsupport::WritePackage(
+      box.Scratch().Path() / "Package.exe", Archive(content) + package::BuildPackageTrailer(kPassword, "", 1)));
+  EXPECT_EQ(result.exitCode, 0u);
+  ExpectBoxes(result, "");
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+  EXPECT_FALSE(fs::exists(box.Scratch().Path() / "nowhere"));
+  EXPECT_EQ(box.TempEntries("KIVOTemp2"), kFiveFiles);
+  EXPECT_TRUE(fs::is_symlink(box.WorkingFolder(0)));
+}
+#endif
+
+}  // namespace
