@@ -234,8 +234,8 @@ ProgramResult RunProgram(const std::filesystem::path& program, const std::vector
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
   ZeroMemory(&process, sizeof process);
-  if (!CreateProcessW(program.wstring().c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                      CREATE_UNICODE_ENVIRONMENT, &block[0], nullptr, &startup, &process)) {
+  if (!CreateProcessW(program.wstring().c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                      &block[0], nullptr, &startup, &process)) {
     return result;
   }
   result.started = true;

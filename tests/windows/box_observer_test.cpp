@@ -9,14 +9,13 @@ namespace windowstest {
 namespace {
 
 TEST(BoxObserver, ReadsEveryBoxInOrderAndPressesOk) {
-  const auto result = testsupport::RunProgram(
-      testsupport::ProgramFolder() / "show_boxes.exe",
-      {L"10", L"-", L"Stop, no caption",          // MB_ICONHAND
-       L"30", L"Warnung", L"Achtung:\n\nzwei Zeilen",  // MB_ICONEXCLAMATION
-       L"40", L"Info", L"information",            // MB_ICONASTERISK
-       L"20", L"Frage", L"question",              // MB_ICONQUESTION
-       L"200000", L"Setup", L"no icon",           // MB_SERVICE_NOTIFICATION alone
-       L"200010", L"-", L"Corrupt file!"});
+  const auto result = testsupport::RunProgram(testsupport::ProgramFolder() / "show_boxes.exe",
+                                              {L"10", L"-", L"Stop, no caption",               // MB_ICONHAND
+                                               L"30", L"Warnung", L"Achtung:\n\nzwei Zeilen",  // MB_ICONEXCLAMATION
+                                               L"40", L"Info", L"information",                 // MB_ICONASTERISK
+                                               L"20", L"Frage", L"question",                   // MB_ICONQUESTION
+                                               L"200000", L"Setup", L"no icon",  // MB_SERVICE_NOTIFICATION alone
+                                               L"200010", L"-", L"Corrupt file!"});
   ASSERT_TRUE(result.started);
   EXPECT_FALSE(result.timedOut);
   EXPECT_EQ(result.boxes, (std::vector<ObservedBox>{

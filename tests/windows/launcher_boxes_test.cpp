@@ -18,8 +18,7 @@ namespace windowstest {
 namespace {
 
 constexpr char kPassword[] = "Pa55-word";
-const std::vector<std::string> kFiveFiles = {"Package.exe", "Setup_Exp.dll", "Setup_UI.dll", "setup.cfg",
-                                             "setup.dat"};
+const std::vector<std::string> kFiveFiles = {"Package.exe", "Setup_Exp.dll", "Setup_UI.dll", "setup.cfg", "setup.dat"};
 
 std::string GoodPayload(const PackageContent& content) {
   return testsupport::PackagePayload(testsupport::PackageMembers(content, kPassword), kPassword);
@@ -62,11 +61,11 @@ TEST(LauncherBoxes, AFolderThatCannotBeCreatedIsNamedInTheBox) {
   const fs::path missing = box.Scratch().Path() / "no such temp";
   const auto result = box.Start(package, {}, {{"TMP", missing.wstring()}, {"TEMP", missing.wstring()}});
   EXPECT_EQ(result.exitCode, 0u);
-  EXPECT_EQ(result.boxes, std::vector<ObservedBox>{Box(
-                              L"Error",
-                              L"The installer has insufficient privileges to create this directory:\n" +
-                                  missing.wstring() + L"\\KIVOTemp0\\.\nThe installation cannot continue.",
-                              BoxIcon::kStop)});
+  EXPECT_EQ(result.boxes,
+            std::vector<ObservedBox>{Box(L"Error",
+                                         L"The installer has insufficient privileges to create this directory:\n" +
+                                             missing.wstring() + L"\\KIVOTemp0\\.\nThe installation cannot continue.",
+                                         BoxIcon::kStop)});
   EXPECT_FALSE(fs::exists(missing));
 }
 
@@ -77,8 +76,8 @@ TEST(LauncherBoxes, AnArchiveThatCannotBeOpenedLeavesTheEmptyFolder) {
   const auto result = box.Start(package);
   EXPECT_EQ(result.exitCode, 0u);
   // No system call failed: opening the file left the last error at 0, shown as 1.
-  EXPECT_EQ(result.boxes, (std::vector<ObservedBox>{FatalErrorBox(L"Package", L"Corrupt archive!", 1),
-                                                    CorruptFileBox()}));
+  EXPECT_EQ(result.boxes,
+            (std::vector<ObservedBox>{FatalErrorBox(L"Package", L"Corrupt archive!", 1), CorruptFileBox()}));
   EXPECT_EQ(box.TempEntries(), std::vector<std::string>{"KIVOTemp0"});
   EXPECT_TRUE(box.TempEntries("KIVOTemp0").empty());
 }
@@ -93,19 +92,22 @@ TEST(LauncherBoxes, FailedExtractionsShowTheirBoxesThenCorruptFile) {
   // A new output file leaves the last error at 0, which the report shows as 1.
   const ObservedBox unreadable = FatalErrorBox(L"Package", L"Corrupt archive!", 1);
   const std::vector<Case> cases = {
-      {"member A3 missing", L"Package.exe",
+      {"member A3 missing",
+       L"Package.exe",
        [](const PackageContent& c) {
          auto members = testsupport::PackageMembers(c, kPassword);
          members.erase(members.begin() + 2);
          return testsupport::PackagePayload(members, kPassword);
        },
        {CorruptFileBox()}},
-      {"a wrong password", L"Package.exe",
+      {"a wrong password",
+       L"Package.exe",
        [](const PackageContent& c) {
          return testsupport::PackagePayload(testsupport::PackageMembers(c, kPassword), "not the password");
        },
        {unreadable, unreadable, unreadable, unreadable, CorruptFileBox()}},
-      {"A3 packed with a method the zip library lacks", L"Package.exe",
+      {"A3 packed with a method the zip library lacks",
+       L"Package.exe",
        [](const PackageContent& c) {
          return WithMethod(testsupport::ZipBytes(testsupport::PackageMembers(c, kPassword)), "A3", 14) +
                 package::BuildPackageTrailer(kPassword, "", 1);
@@ -113,15 +115,17 @@ TEST(LauncherBoxes, FailedExtractionsShowTheirBoxesThenCorruptFile) {
        {FatalErrorBox(L"Package", L"Passwort scheint fehlerhaft.", 1), CorruptFileBox()}},
       // The engine takes the package's name, and the extraction works in the ANSI
       // code page, which writes the division slash as its closest match: "/".
-      {"a package name that becomes a path", L"Setup 1\u22152.exe", GoodPayload,
+      {"a package name that becomes a path",
+       L"Setup 1\u22152.exe",
+       GoodPayload,
        {FatalErrorBox(L"Setup 1\u22152", L"Datei konnte nicht entpackt werden.", ERROR_PATH_NOT_FOUND),
         CorruptFileBox()}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     LauncherSandbox box;
-    const fs::path package =
-        testsupport::WritePackage(box.Scratch().Path() / c.packageName, c.payload(testsupport::ContentWithTestEngine()));
+    const fs::path package = testsupport::WritePackage(box.Scratch().Path() / c.packageName,
+                                                       c.payload(testsupport::ContentWithTestEngine()));
     const auto result = box.Start(package);
     EXPECT_EQ(result.exitCode, 0u);
     EXPECT_EQ(result.boxes, c.boxes);
@@ -209,8 +213,7 @@ TEST(LauncherBoxes, RenamedPackagesAndFoldersWithSpacesAndAccents) {
     EXPECT_EQ(testsupport::ReadFileBytes(working / "setup.dat"), content.data);
     EXPECT_EQ(std::distance(fs::directory_iterator(working), fs::directory_iterator()), 5);
     // The settings file is written in the ANSI code page; the path reads back whole.
-    EXPECT_EQ(Line(testsupport::ReadFileBytes(working / "setup.cfg"), "XParam1"),
-              platform::ToAnsi(package.wstring()));
+    EXPECT_EQ(Line(testsupport::ReadFileBytes(working / "setup.cfg"), "XParam1"), platform::ToAnsi(package.wstring()));
   }
 }
 

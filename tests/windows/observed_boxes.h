@@ -16,12 +16,18 @@ inline bool operator==(const ObservedBox& a, const ObservedBox& b) {
 
 inline const char* IconName(BoxIcon icon) {
   switch (icon) {
-    case BoxIcon::kNone: return "no icon";
-    case BoxIcon::kStop: return "stop";
-    case BoxIcon::kExclamation: return "exclamation";
-    case BoxIcon::kInformation: return "information";
-    case BoxIcon::kQuestion: return "question";
-    case BoxIcon::kUnrecognised: return "unrecognised icon";
+    case BoxIcon::kNone:
+      return "no icon";
+    case BoxIcon::kStop:
+      return "stop";
+    case BoxIcon::kExclamation:
+      return "exclamation";
+    case BoxIcon::kInformation:
+      return "information";
+    case BoxIcon::kQuestion:
+      return "question";
+    case BoxIcon::kUnrecognised:
+      return "unrecognised icon";
   }
   return "?";
 }

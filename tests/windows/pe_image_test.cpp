@@ -2,7 +2,6 @@
 // every system from Windows XP SP3 on, unprivileged, with its manifest, version
 // record and icon.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <algorithm>
@@ -68,10 +67,8 @@ TEST_F(LauncherImage, IsA32BitGuiProgramThatXpLoadsWithAslrAndDep) {
   EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
   // XP's loader refuses a program that asks for a newer subsystem than its own 5.1.
   const auto version = [](WORD major, WORD minor) { return major << 16 | minor; };
-  EXPECT_LE(version(nt.OptionalHeader.MajorSubsystemVersion, nt.OptionalHeader.MinorSubsystemVersion),
-            version(5, 1));
-  EXPECT_GE(version(nt.OptionalHeader.MajorSubsystemVersion, nt.OptionalHeader.MinorSubsystemVersion),
-            version(4, 0));
+  EXPECT_LE(version(nt.OptionalHeader.MajorSubsystemVersion, nt.OptionalHeader.MinorSubsystemVersion), version(5, 1));
+  EXPECT_GE(version(nt.OptionalHeader.MajorSubsystemVersion, nt.OptionalHeader.MinorSubsystemVersion), version(4, 0));
   EXPECT_LE(version(nt.OptionalHeader.MajorOperatingSystemVersion, nt.OptionalHeader.MinorOperatingSystemVersion),
             version(5, 1));
   // ASLR needs the relocations as well as the flag.
@@ -163,8 +160,7 @@ TEST_F(LauncherImage, ManifestAsInvokerWithCommonControlsDpiAwareAndTheSupported
   EXPECT_EQ(Attributes(manifest, "requestedExecutionLevel")["level"], "asInvoker");
 
   std::smatch dependency;
-  ASSERT_TRUE(std::regex_search(manifest, dependency,
-                                std::regex("<dependentAssembly>\\s*(<assemblyIdentity[^>]*>)")));
+  ASSERT_TRUE(std::regex_search(manifest, dependency, std::regex("<dependentAssembly>\\s*(<assemblyIdentity[^>]*>)")));
   auto controls = Attributes(dependency[1].str(), "assemblyIdentity");
   EXPECT_EQ(controls["name"], "Microsoft.Windows.Common-Controls");
   EXPECT_EQ(controls["version"], "6.0.0.0");
@@ -175,7 +171,8 @@ TEST_F(LauncherImage, ManifestAsInvokerWithCommonControlsDpiAwareAndTheSupported
 
   std::set<std::string> systems;
   const std::regex supported("<supportedOS\\s+Id=\"(\\{[^\"]*\\})\"");
-  for (auto it = std::sregex_iterator(manifest.begin(), manifest.end(), supported); it != std::sregex_iterator(); ++it) {
+  for (auto it = std::sregex_iterator(manifest.begin(), manifest.end(), supported); it != std::sregex_iterator();
+       ++it) {
     systems.insert((*it)[1]);
   }
   EXPECT_EQ(systems, (std::set<std::string>{
@@ -227,10 +224,10 @@ TEST_F(LauncherImage, IconInTheSizesExplorerShows) {
     WORD id = 0;
     std::memcpy(&id, entry + 12, sizeof id);
     std::string image = module.Resource(id, RT_ICON);
-    HICON icon = image.empty() ? nullptr
-                               : CreateIconFromResourceEx(reinterpret_cast<BYTE*>(&image[0]),
-                                                          static_cast<DWORD>(image.size()), TRUE, 0x00030000, 0, 0,
-                                                          LR_DEFAULTCOLOR);
+    HICON icon = image.empty()
+                     ? nullptr
+                     : CreateIconFromResourceEx(reinterpret_cast<BYTE*>(&image[0]), static_cast<DWORD>(image.size()),
+                                                TRUE, 0x00030000, 0, 0, LR_DEFAULTCOLOR);
     EXPECT_NE(icon, nullptr) << "icon image " << id;
     if (icon != nullptr) {
       sizes.insert(static_cast<uint8_t>(entry[0]));

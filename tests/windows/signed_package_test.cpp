@@ -2,7 +2,6 @@
 // a certificate made for the test (make_signed_package.py), the signature block
 // after the marker.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <cstring>

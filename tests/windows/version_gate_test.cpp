@@ -41,9 +41,9 @@ TEST(VersionGate, RealVersionReports) {
     EXPECT_EQ(testsupport::RunProgram(probe, {}).exitCode, c.reported);
 
     // ...and what the launcher makes of it.
-    const fs::path package = testsupport::WritePackage(
-        box.Scratch().Path() / (appName + L".exe"),
-        testsupport::PackagePayload(testsupport::PackageMembers(content, "pw"), "pw"));
+    const fs::path package =
+        testsupport::WritePackage(box.Scratch().Path() / (appName + L".exe"),
+                                  testsupport::PackagePayload(testsupport::PackageMembers(content, "pw"), "pw"));
     const auto result = box.Start(package);
     EXPECT_EQ(result.exitCode, 0u);
     if (c.refused) {

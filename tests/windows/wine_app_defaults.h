@@ -4,7 +4,6 @@
 #pragma once
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <string>
 
@@ -16,7 +15,7 @@ class WineAppDefault {
   // subkey: "" for the program's own key (Version), or e.g. "DllOverrides".
   WineAppDefault(const std::wstring& programName, const std::wstring& subkey, const std::wstring& name,
                  const std::wstring& value)
-      : key_(L"Software\\Wine\\AppDefaults\\" + programName) {
+      : key_(L"Software\\Wine\\AppDefaults\\" + programName), subkey_(subkey) {
     const std::wstring path = subkey.empty() ? key_ : key_ + L"\\" + subkey;
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
@@ -26,12 +25,16 @@ class WineAppDefault {
       RegCloseKey(key);
     }
   }
-  ~WineAppDefault() { SHDeleteKeyW(HKEY_CURRENT_USER, key_.c_str()); }
+  ~WineAppDefault() {
+    if (!subkey_.empty()) RegDeleteKeyW(HKEY_CURRENT_USER, (key_ + L"\\" + subkey_).c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, key_.c_str());
+  }
   WineAppDefault(const WineAppDefault&) = delete;
   WineAppDefault& operator=(const WineAppDefault&) = delete;
 
  private:
   std::wstring key_;
+  std::wstring subkey_;
 };
 
 }  // namespace windowstest

@@ -22,8 +22,8 @@ void RestrictLibrarySearch() {
   auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
       reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
   if (setDefault != nullptr) setDefault(kSearchSystem32);
-  auto setDirectory = reinterpret_cast<SetDllDirectoryFunction>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
+  auto setDirectory =
+      reinterpret_cast<SetDllDirectoryFunction>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
   if (setDirectory != nullptr) setDirectory(L"");
 }
 
