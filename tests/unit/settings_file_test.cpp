@@ -92,6 +92,16 @@ TEST(SettingsFile, UpdatesAnExistingFileLikeTheProfileApi) {
   EXPECT_EQ(testsupport::ReadFileBytes(path), "[Main]\r\nA=3\r\nB=2\r\n[Other]\r\nC=4\r\n");
 }
 
+TEST(SettingsFile, AValueWithALineBreakIsWrittenAsTheProfileApiWritesIt) {
+  testsupport::ScratchFolder scratch;
+  const std::wstring path = scratch.WithSeparator() + L"setup.cfg";
+  platform::WriteProfileEntry(L"Main", L"Shell_Logfile", L"a\r\nShell_Repair=1", path);
+  platform::WriteProfileEntry(L"Main", L"Shell_Repair", L"0", path);
+  // The line break reaches the file: the profile API then finds a key it did not
+  // write, and updates that line. Values are never quoted or escaped.
+  EXPECT_EQ(testsupport::ReadFileBytes(path), "[Main]\r\nShell_Logfile=a\r\nShell_Repair=0\r\n");
+}
+
 TEST(SettingsFile, NothingIsWrittenForAnEmptyValue) {
   testsupport::ScratchFolder scratch;
   const std::wstring path = scratch.WithSeparator() + L"setup.cfg";
