@@ -1,5 +1,6 @@
 #include "package/member_extraction.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -61,11 +62,18 @@ bool CreateParentFolders(char* path) {
 }
 
 // Streams the open member into file; 0 or the code already reported.
-int CopyMember(unzFile archive, platform::OutputFile& file, char* buffer) {
+int CopyMember(unzFile archive, uint64_t memberSize, platform::OutputFile& file, char* buffer) {
+  uint64_t copied = 0;
   for (;;) {
     const int count = unzReadCurrentFile(archive, buffer, static_cast<unsigned>(kTransferBufferSize));
     if (count < 0) return ReportFatalError(kCorruptArchive, platform::kErrorInstallPackageInvalid);
-    if (count == 0) return 0;
+    if (count == 0) {
+      // A compressed stream that ends before the member's size (garbage from a
+      // wrong password can) is cut short, and the library skips its CRC check then.
+      if (copied != memberSize) return ReportFatalError(kCorruptArchive, platform::kErrorInstallPackageInvalid);
+      return 0;
+    }
+    copied += static_cast<uint64_t>(count);
     size_t written = 0;
     // A write that stores less than it was given is as much a failure as one that fails.
     if (!file.Write(buffer, static_cast<size_t>(count), written) || written != static_cast<size_t>(count)) {
@@ -77,7 +85,7 @@ int CopyMember(unzFile archive, platform::OutputFile& file, char* buffer) {
 
 // Writes the opened member to outputPath: steps from making the path absolute to
 // closing the output file.
-int WriteMember(unzFile archive, PathBuffer& outputPath, bool memberHasFolders, char* buffer) {
+int WriteMember(unzFile archive, uint64_t memberSize, PathBuffer& outputPath, bool memberHasFolders, char* buffer) {
   if (!MakeAbsolute(outputPath)) return RefuseTooLong();
   outputPath = NormalizeSeparators(outputPath.data());
 
@@ -99,7 +107,7 @@ int WriteMember(unzFile archive, PathBuffer& outputPath, bool memberHasFolders, 
     const int error = platform::LastError();
     return ReportFatalError(kNotExtracted, error);
   }
-  return CopyMember(archive, file, buffer);
+  return CopyMember(archive, memberSize, file, buffer);
 }
 
 }  // namespace
@@ -161,7 +169,7 @@ int ExtractCurrentMember(unzFile archive, const char* newName, const char* passw
   if (unzOpenCurrentFilePassword(archive, password) != UNZ_OK) {
     result = ReportFatalError(L"Passwort scheint fehlerhaft.", platform::kErrorInvalidPassword);
   } else {
-    result = WriteMember(archive, outputPath, memberHasFolders, transfer.Data());
+    result = WriteMember(archive, info.uncompressed_size, outputPath, memberHasFolders, transfer.Data());
   }
   transfer = platform::CommittedBuffer();
   // The library checks the CRC when the member is closed. A mismatch means damaged

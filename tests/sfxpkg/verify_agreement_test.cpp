@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 #include "package/package_trailer.h"
 #include "sfxpkg_tool.h"
@@ -52,6 +53,22 @@ std::string CorruptedEngine() {
     if (word(at + 26) != 2 || archive.compare(at + 30, 2, "A1") != 0) continue;
     archive[at + 30 + word(at + 26) + word(at + 28) + 5000] ^= 0x55;
     break;
+  }
+  return archive;
+}
+
+// The archive with member A4 one byte longer in both its headers than its data: the
+// compressed stream ends first, and the library skips its CRC check then.
+std::string ExpMemberCutShort() {
+  std::string archive = GoodPieces().archive;
+  for (const auto& [signature, nameAt, sizeAt] :
+       {std::tuple<std::string, size_t, size_t>{std::string("PK\x03\x04", 4), 30, 22},
+        std::tuple<std::string, size_t, size_t>{std::string("PK\x01\x02", 4), 46, 24}}) {
+    for (size_t at = archive.find(signature); at != std::string::npos; at = archive.find(signature, at + 1)) {
+      if (archive.compare(at + nameAt, 2, "A4") != 0) continue;
+      archive[at + sizeAt] = static_cast<char>(archive[at + sizeAt] + 1);
+      break;
+    }
   }
   return archive;
 }
@@ -134,6 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
              "a wrong password or damaged data"},
         Case{"CorruptedMember", [] { return CorruptedEngine() + GoodPieces().trailer; }, false,
              "member A1 (the setup engine) cannot be decrypted and decompressed"},
+        Case{"MemberCutShort", [] { return ExpMemberCutShort() + GoodPieces().trailer; }, false,
+             "member A4 (Setup_Exp.dll) cannot be decrypted and decompressed"},
         Case{"UnencryptedMember",
              [] {
                const auto& c = GoodPieces().content;

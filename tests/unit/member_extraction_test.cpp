@@ -96,6 +96,27 @@ TEST_F(Extraction, WrongPasswordOrDamageIsNeverReportedAsExtracted) {
   }
 }
 
+TEST_F(Extraction, AStreamThatEndsBeforeTheMembersSizeIsNotExtracted) {
+  // The central directory promises more than the compressed stream holds, as a
+  // garbage stream decrypted with a wrong password can: the library then reports
+  // the end of the data and never compares the CRC.
+  std::string zip = testsupport::ZipBytes({Member("A0", testsupport::SampleBytes(5000), kPassword)});
+  const size_t local = zip.find("PK\x03\x04");
+  const size_t central = zip.find("PK\x01\x02");
+  ASSERT_NE(central, std::string::npos);
+  zip[local + 22] = static_cast<char>(zip[local + 22] + 1);  // one byte more, in both headers
+  zip[central + 24] = static_cast<char>(zip[central + 24] + 1);
+  const auto path = scratch_.Write("short.exe", zip);
+  package::ArchiveHandle* handle = package::OpenArchive(path.wstring());
+  ASSERT_NE(handle, nullptr);
+  out_ = scratch_.Path();
+  testsupport::MessageBoxRecorder boxes;
+  EXPECT_EQ(package::ExtractMember(handle, out_.wstring().c_str(), L"A0", L"setup.dat", L"pass word"), 1620);
+  package::CloseArchive(handle);
+  ASSERT_EQ(boxes.Texts().size(), 1u);
+  EXPECT_EQ(WithoutSystemText(boxes.Texts()[0], L"Corrupt archive!"), FatalBox(L"Corrupt archive!"));
+}
+
 TEST_F(Extraction, ReplacesAReadOnlyFileButNotAFolder) {
   Open({Member("A0", "new data", kPassword)});
   std::ofstream(out_ / "setup.dat") << "old";

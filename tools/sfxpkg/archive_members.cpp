@@ -69,9 +69,15 @@ MemberRead ReadMember(unzFile archive, const std::string& name, const std::strin
   }
   std::array<char, kTransferSize> buffer;
   read.status = MemberStatus::kRead;
+  uint64_t total = 0;
   for (;;) {
     const int count = unzReadCurrentFile(archive, buffer.data(), static_cast<unsigned>(buffer.size()));
-    if (count == 0) break;
+    if (count == 0) {
+      // A stream that ends before the member's size is cut short, as the launcher sees it.
+      if (total != read.info.size) read.status = MemberStatus::kDataDamaged;
+      break;
+    }
+    total += static_cast<uint64_t>(count);
     if (count < 0) {
       read.status = MemberStatus::kDataDamaged;
       read.libraryResult = count;
