@@ -16,7 +16,11 @@ int RunAndWait(const std::wstring& targetPath, const std::wstring* parameters, b
   const std::wstring directory = parts.drive + parts.directory;
 
   platform::ProcessHandle process;
-  if (!process.Start(targetPath, parameters, directory, showMode, wait)) return platform::LastError();
+  if (!process.Start(targetPath, parameters, directory, showMode, wait)) {
+    // The shell may fail after showing its own box and leave no error code behind;
+    // a start that failed must never read as the engine's success.
+    return platform::LastError() != 0 ? platform::LastError() : platform::kErrorInvalidFunction;
+  }
   if (!wait) return 0;
 
   bool ended = false;
