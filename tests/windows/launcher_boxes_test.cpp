@@ -2,6 +2,7 @@
 // boxes on the screen (caption, text, icon, order), the exit status, and what is
 // left in the temporary directory.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <functional>
@@ -80,6 +81,22 @@ TEST(LauncherBoxes, AnArchiveThatCannotBeOpenedLeavesTheEmptyFolder) {
             (std::vector<ObservedBox>{FatalErrorBox(L"Package", L"Corrupt archive!", 1), CorruptFileBox()}));
   EXPECT_EQ(box.TempEntries(), std::vector<std::string>{"KIVOTemp0"});
   EXPECT_TRUE(box.TempEntries("KIVOTemp0").empty());
+}
+
+TEST(LauncherBoxes, APackageHeldOpenForWritingDoesNotStart) {
+  // A download still being written, or a scanner holding the file for writing: the
+  // system does not start an image that is open for writing (and a running one
+  // cannot be opened so), so the launcher never meets its own file in that state.
+  LauncherSandbox box;
+  const fs::path package = testsupport::WritePackage(box.Scratch().Path() / "Package.exe",
+                                                     GoodPayload(testsupport::ContentWithTestEngine()));
+  HANDLE writer = CreateFileW(package.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  const auto result = box.Start(package);
+  CloseHandle(writer);
+  EXPECT_FALSE(result.started);
+  EXPECT_TRUE(box.TempEntries().empty());
 }
 
 TEST(LauncherBoxes, FailedExtractionsShowTheirBoxesThenCorruptFile) {
