@@ -22,19 +22,9 @@ using testsupport::LauncherSandbox;
 namespace {
 
 constexpr char kPassword[] = "fault-pw";
-const std::vector<std::string> kFiveFiles = {"Package.exe", "Setup_Exp.dll", "Setup_UI.dll", "setup.cfg",
-                                             "setup.dat"};
-
-void ExpectBoxes(const testsupport::ProgramResult& result, const std::string& expected) {
-  if (testsupport::BoxesOnStandardError()) {
-    EXPECT_EQ(result.standardError, expected);
-  }
-}
-
-std::string Utf8(const std::wstring& text) { return fs::path(text).u8string(); }
 
 std::string CorruptArchiveBox(int lastError) {
-  return "Package: Fatal error:\n\nCorrupt archive! " + Utf8(platform::SystemErrorText(lastError)) + "\n";
+  return "Package: Fatal error:\n\nCorrupt archive! " + testsupport::Utf8(platform::SystemErrorText(lastError)) + "\n";
 }
 
 std::string Archive(const testsupport::PackageContent& content) {
@@ -78,14 +68,14 @@ TEST(Faults, SeveralLaunchersAtOnceEachGetAFolderOfTheirOwn) {
   for (int i = 0; i < kLaunchers; ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(results[i].exitCode, 0u);
-    ExpectBoxes(results[i], "");
+    testsupport::ExpectBoxesOnStandardError(results[i], "");
     const std::string report =
         testsupport::ReadFileBytes(box.Scratch().Path() / ("report" + std::to_string(i)) / "report.txt");
     folders.insert(report.substr(0, report.find('\n')));
   }
   EXPECT_EQ(folders.size(), static_cast<size_t>(kLaunchers));  // no two engines shared a folder
   ASSERT_EQ(box.TempEntries().size(), static_cast<size_t>(kLaunchers));
-  for (const std::string& folder : box.TempEntries()) EXPECT_EQ(box.TempEntries(folder), kFiveFiles) << folder;
+  for (const std::string& folder : box.TempEntries()) EXPECT_EQ(box.TempEntries(folder), testsupport::kFiveFiles) << folder;
 }
 
 TEST(Faults, APackageCutAtAnyBoundary) {
@@ -117,10 +107,10 @@ TEST(Faults, APackageCutAtAnyBoundary) {
     fs::permissions(package, fs::perms::owner_all, fs::perm_options::add);
     const auto result = box.Start(package);
     EXPECT_EQ(result.exitCode, 0u);
-    ExpectBoxes(result, c.runs ? "" : "Corrupt file!\n");
+    testsupport::ExpectBoxesOnStandardError(result, c.runs ? "" : "Corrupt file!\n");
     EXPECT_EQ(fs::exists(box.Report() / "report.txt"), c.runs);
     if (c.runs) {
-      EXPECT_EQ(box.TempEntries("KIVOTemp0"), kFiveFiles);
+      EXPECT_EQ(box.TempEntries("KIVOTemp0"), testsupport::kFiveFiles);
     } else {
       EXPECT_TRUE(box.TempEntries().empty());
     }
@@ -145,7 +135,7 @@ TEST(Faults, WhatBreaksTheArchiveLibrarysBounds) {
     LauncherSandbox box;
     const auto result = box.Start(testsupport::WritePackage(box.Scratch().Path() / "Package.exe", c.payload));
     EXPECT_EQ(result.exitCode, 0u);
-    ExpectBoxes(result, CorruptArchiveBox(2) + "Corrupt file!\n");
+    testsupport::ExpectBoxesOnStandardError(result, CorruptArchiveBox(2) + "Corrupt file!\n");
     EXPECT_EQ(box.TempEntries(), std::vector<std::string>{"KIVOTemp0"});  // the empty folder stays
     EXPECT_TRUE(box.TempEntries("KIVOTemp0").empty());
   }
@@ -158,7 +148,7 @@ TEST(Faults, AnEngineThatCannotRunIsCleanedUpSilently) {
   const auto result = box.Start(testsupport::WritePackage(
       box.Scratch().Path() / "Package.exe", Archive(content) + package::BuildPackageTrailer(kPassword, "", 1)));
   EXPECT_EQ(result.exitCode, 0u);
-  ExpectBoxes(result, "");
+  testsupport::ExpectBoxesOnStandardError(result, "");
   EXPECT_TRUE(box.TempEntries().empty());
 }
 
@@ -169,8 +159,8 @@ TEST(Faults, AllWorkingFolderNamesTaken) {
   const auto result = box.Start(testsupport::WritePackage(
       box.Scratch().Path() / "Package.exe", Archive(content) + package::BuildPackageTrailer(kPassword, "", 1)));
   EXPECT_EQ(result.exitCode, 0u);
-  ExpectBoxes(result, "The installer has insufficient privileges to create this directory:\n" +
-                          box.Temp().u8string() + Utf8(std::wstring(1, platform::kPathSeparator)) +
+  testsupport::ExpectBoxesOnStandardError(result, "The installer has insufficient privileges to create this directory:\n" +
+                          box.Temp().u8string() + testsupport::Utf8(std::wstring(1, platform::kPathSeparator)) +
                           ".\nThe installation cannot continue.\n");
   EXPECT_EQ(box.TempEntries().size(), 200u);
   EXPECT_FALSE(fs::exists(box.Report()));
@@ -189,8 +179,8 @@ TEST(Faults, ADiskThatFillsUpWhileAMemberIsWritten) {
                                                         Archive(content) + package::BuildPackageTrailer(kPassword, "", 1)),
                               {}, {{"TMPDIR", (box.Scratch().Path() / "small").wstring()}});
   EXPECT_EQ(result.exitCode, 0u);
-  ExpectBoxes(result, "Package: Fatal error:\n\nDatei konnte nicht entpackt werden. " +
-                          Utf8(platform::SystemErrorText(platform::kErrorDiskFull)) + "\nCorrupt file!\n");
+  testsupport::ExpectBoxesOnStandardError(result, "Package: Fatal error:\n\nDatei konnte nicht entpackt werden. " +
+                          testsupport::Utf8(platform::SystemErrorText(platform::kErrorDiskFull)) + "\nCorrupt file!\n");
   EXPECT_TRUE(fs::is_empty(box.Scratch().Path() / "small"));
 }
 
@@ -204,7 +194,7 @@ TEST(Faults, ATemporaryDirectoryThatCannotBeWritten) {
       testsupport::WritePackage(box.Scratch().Path() / "Package.exe", package::BuildPackageTrailer(kPassword, "", 1)),
       {}, {{"TMPDIR", temp.wstring()}});
   EXPECT_EQ(result.exitCode, 0u);
-  ExpectBoxes(result, "The installer has insufficient privileges to create this directory:\n" +
+  testsupport::ExpectBoxesOnStandardError(result, "The installer has insufficient privileges to create this directory:\n" +
                           (temp / "KIVOTemp0").u8string() + "/.\nThe installation cannot continue.\n");
 }
 
@@ -219,10 +209,10 @@ TEST(Faults, LinksPlantedInTheTemporaryDirectoryRedirectNothing) {
   const auto result = box.Start(testsupport::WritePackage(
       box.Scratch().Path() / "Package.exe", Archive(content) + package::BuildPackageTrailer(kPassword, "", 1)));
   EXPECT_EQ(result.exitCode, 0u);
-  ExpectBoxes(result, "");
+  testsupport::ExpectBoxesOnStandardError(result, "");
   EXPECT_TRUE(fs::is_empty(elsewhere));
   EXPECT_FALSE(fs::exists(box.Scratch().Path() / "nowhere"));
-  EXPECT_EQ(box.TempEntries("KIVOTemp2"), kFiveFiles);
+  EXPECT_EQ(box.TempEntries("KIVOTemp2"), testsupport::kFiveFiles);
   EXPECT_TRUE(fs::is_symlink(box.WorkingFolder(0)));
 }
 #endif

@@ -15,23 +15,6 @@ using testsupport::LauncherSandbox;
 namespace {
 
 constexpr char kPassword[] = "Pa55-word";
-const std::vector<std::string> kFiveFiles = {"Package.exe", "Setup_Exp.dll", "Setup_UI.dll", "setup.cfg",
-                                             "setup.dat"};
-
-void ExpectBoxes(const testsupport::ProgramResult& result, const std::string& expected) {
-  if (testsupport::BoxesOnStandardError()) {
-    EXPECT_EQ(result.standardError, expected);
-  }
-}
-
-std::string Line(const std::string& text, const std::string& key) {
-  const size_t at = text.find(key + "=");
-  if (at == std::string::npos) return "<no " + key + ">";
-  const size_t start = at + key.size() + 1;
-  return text.substr(start, text.find('\n', start) - start);
-}
-
-std::string Utf8(const std::wstring& text) { return fs::path(text).u8string(); }
 
 TEST(LauncherRun, AFileWithoutMarkerIsCorrupt) {
   LauncherSandbox box;
@@ -39,7 +22,7 @@ TEST(LauncherRun, AFileWithoutMarkerIsCorrupt) {
   const auto result = box.Start(package, {L"/silent"});
   ASSERT_TRUE(result.started);
   EXPECT_EQ(result.exitCode, 0u);
-  ExpectBoxes(result, "Corrupt file!\n");
+  testsupport::ExpectBoxesOnStandardError(result, "Corrupt file!\n");
   EXPECT_TRUE(box.TempEntries().empty());
 }
 
@@ -55,25 +38,25 @@ TEST(LauncherRun, TheTypicalRunHandsOverToTheEngine) {
   const auto result = box.Start(package, {L"/silent", L"/logfile", log}, {{"SFX_TEST_EXIT", exitCode}});
   ASSERT_TRUE(result.started);
   EXPECT_EQ(result.exitCode, 0u);
-  ExpectBoxes(result, "");
+  testsupport::ExpectBoxesOnStandardError(result, "");
 
   // The engine ran in the working folder, under the package's name, with no arguments.
   const std::string report = testsupport::ReadFileBytes(box.Report() / "report.txt");
-  EXPECT_EQ(Line(report, "cwd"), box.WorkingFolder().u8string());
-  EXPECT_EQ(Line(report, "self"), (box.WorkingFolder() / "Package.exe").u8string());
-  EXPECT_EQ(Line(report, "arguments"), "0");
+  EXPECT_EQ(testsupport::ValueOf(report, "cwd"), box.WorkingFolder().u8string());
+  EXPECT_EQ(testsupport::ValueOf(report, "self"), (box.WorkingFolder() / "Package.exe").u8string());
+  EXPECT_EQ(testsupport::ValueOf(report, "arguments"), "0");
   // It found the four members byte for byte and the settings file beside it...
   EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "setup.dat"), content.data);
   EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Package.exe"), content.engine);
   EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Setup_UI.dll"), content.ui);
   EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Setup_Exp.dll"), content.exp);
-  const std::string commandLine = Utf8(platform::QuoteArgument(package.wstring())) + " /silent /logfile " +
-                                  Utf8(platform::QuoteArgument(log));
+  const std::string commandLine = testsupport::Utf8(platform::QuoteArgument(package.wstring())) + " /silent /logfile " +
+                                  testsupport::Utf8(platform::QuoteArgument(log));
   EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "setup.cfg"),
             "[Main]\r\n"
             "XParam1=" + package.u8string() + "\r\n"
             "Shell_CommandLine=" + commandLine + "\r\n"
-            "Shell_Logfile=" + Utf8(log) + "\r\n"
+            "Shell_Logfile=" + testsupport::Utf8(log) + "\r\n"
             "Shell_Slient=1\r\n"
             "Shell_Debug=0\r\n"
             "Shell_Uninstall=0\r\n"
@@ -81,7 +64,7 @@ TEST(LauncherRun, TheTypicalRunHandsOverToTheEngine) {
             "Shell_ZBT_UpdateTest=0\r\n");
   // ...and all five stay after a successful setup.
   EXPECT_EQ(box.TempEntries(), std::vector<std::string>{"KIVOTemp0"});
-  EXPECT_EQ(box.TempEntries("KIVOTemp0"), kFiveFiles);
+  EXPECT_EQ(box.TempEntries("KIVOTemp0"), testsupport::kFiveFiles);
 }
 
 
@@ -110,10 +93,10 @@ TEST(LauncherRun, TheEnginesExitCodeDecidesWhetherTheFolderStays) {
     EnginePackage run;
     const auto result = run.box.Start(run.Write(), {}, {{"SFX_TEST_EXIT", std::to_wstring(c.exitCode)}});
     EXPECT_EQ(result.exitCode, 0u);
-    ExpectBoxes(result, "");  // no message either way
+    testsupport::ExpectBoxesOnStandardError(result, "");  // no message either way
     EXPECT_TRUE(fs::exists(run.box.Report() / "report.txt"));  // the engine did run
     if (c.keeps) {
-      EXPECT_EQ(run.box.TempEntries("KIVOTemp0"), kFiveFiles);
+      EXPECT_EQ(run.box.TempEntries("KIVOTemp0"), testsupport::kFiveFiles);
     } else {
       EXPECT_TRUE(run.box.TempEntries().empty());
     }
@@ -125,7 +108,7 @@ TEST(LauncherRun, ARenamedPackageRunsItsEngineUnderTheNewName) {
   const auto result = run.box.Start(run.Write("My Setup (2).exe"));
   EXPECT_EQ(result.exitCode, 0u);
   const std::string report = testsupport::ReadFileBytes(run.box.Report() / "report.txt");
-  EXPECT_EQ(Line(report, "self"), (run.box.WorkingFolder() / "My Setup (2).exe").u8string());
+  EXPECT_EQ(testsupport::ValueOf(report, "self"), (run.box.WorkingFolder() / "My Setup (2).exe").u8string());
   EXPECT_EQ(testsupport::ReadFileBytes(run.box.WorkingFolder() / "My Setup (2).exe"), run.content.engine);
 }
 
@@ -133,7 +116,7 @@ TEST(LauncherRun, FilesTheEngineLeavesKeepTheFolderAfterAFailure) {
   EnginePackage run;
   const auto result = run.box.Start(run.Write(), {}, {{"SFX_TEST_EXIT", L"5"}, {"SFX_TEST_LEAVE", L"engine.log"}});
   EXPECT_EQ(result.exitCode, 0u);
-  ExpectBoxes(result, "");
+  testsupport::ExpectBoxesOnStandardError(result, "");
   EXPECT_EQ(run.box.TempEntries("KIVOTemp0"), std::vector<std::string>{"engine.log"});
 }
 
@@ -141,7 +124,7 @@ TEST(LauncherRun, AnEngineThatCrashesIsCleanedUpSilently) {
   EnginePackage run;
   const auto result = run.box.Start(run.Write(), {}, {{"SFX_TEST_CRASH", L"1"}});
   EXPECT_EQ(result.exitCode, 0u);
-  ExpectBoxes(result, "");
+  testsupport::ExpectBoxesOnStandardError(result, "");
   EXPECT_TRUE(run.box.TempEntries().empty());
 }
 
@@ -155,7 +138,7 @@ TEST(LauncherRun, LeftoversOfEarlierRuns) {
   const auto result = run.box.Start(run.Write());
   EXPECT_EQ(result.exitCode, 0u);
   EXPECT_EQ(run.box.TempEntries(), (std::vector<std::string>{"KIVOTemp0", "KIVOTemp1", "KIVOTemp2"}));
-  EXPECT_EQ(run.box.TempEntries("KIVOTemp2"), kFiveFiles);
+  EXPECT_EQ(run.box.TempEntries("KIVOTemp2"), testsupport::kFiveFiles);
 }
 
 TEST(LauncherRun, AFailedExtractionLeavesNothingBehind) {
@@ -168,7 +151,7 @@ TEST(LauncherRun, AFailedExtractionLeavesNothingBehind) {
   // After a failure inside the zip library the box shows the text of whatever system
   // call last failed: here the test for a free working-folder name.
   const std::string corruptArchive =
-      "Package: Fatal error:\n\nCorrupt archive! " + Utf8(platform::SystemErrorText(2)) + "\n";
+      "Package: Fatal error:\n\nCorrupt archive! " + testsupport::Utf8(platform::SystemErrorText(2)) + "\n";
   const Case cases[] = {
       {"member A3 missing",
        [](const testsupport::PackageContent& c) {
@@ -190,7 +173,7 @@ TEST(LauncherRun, AFailedExtractionLeavesNothingBehind) {
         testsupport::ZipBytes(c.members(content)) + package::BuildPackageTrailer(c.trailerPassword, "", 1));
     const auto result = box.Start(package);
     EXPECT_EQ(result.exitCode, 0u);
-    ExpectBoxes(result, c.boxes);
+    testsupport::ExpectBoxesOnStandardError(result, c.boxes);
     EXPECT_TRUE(box.TempEntries().empty());
     EXPECT_FALSE(fs::exists(box.Report()));  // the engine never ran
   }
@@ -202,7 +185,7 @@ TEST(LauncherRun, AnArchiveThatCannotBeOpenedLeavesTheEmptyFolder) {
       testsupport::WritePackage(box.Scratch().Path() / "Package.exe", package::BuildPackageTrailer(kPassword, "", 1));
   const auto result = box.Start(package);
   EXPECT_EQ(result.exitCode, 0u);
-  ExpectBoxes(result, "Package: Fatal error:\n\nCorrupt archive! " + Utf8(platform::SystemErrorText(2)) +
+  testsupport::ExpectBoxesOnStandardError(result, "Package: Fatal error:\n\nCorrupt archive! " + testsupport::Utf8(platform::SystemErrorText(2)) +
                           "\nCorrupt file!\n");
   EXPECT_EQ(box.TempEntries(), std::vector<std::string>{"KIVOTemp0"});
   EXPECT_TRUE(box.TempEntries("KIVOTemp0").empty());
@@ -220,7 +203,7 @@ TEST(LauncherRun, AnInfoZipArchiveExtractsByteForByte) {
         archive + package::BuildPackageTrailer(testsupport::kInfoZipPassword, "", 1) + tail);
     const auto result = box.Start(package);
     EXPECT_EQ(result.exitCode, 0u);
-    ExpectBoxes(result, "");
+    testsupport::ExpectBoxesOnStandardError(result, "");
     EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "setup.dat"), testsupport::ReadFileBytes(members / "A0"));
     EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Package.exe"), testsupport::ReadFileBytes(members / "A1"));
     EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Setup_UI.dll"), testsupport::ReadFileBytes(members / "A3"));
@@ -236,8 +219,8 @@ TEST(LauncherRun, AFolderThatCannotBeCreatedIsReported) {
   const auto result = testsupport::RunProgram(
       package, {}, {{"TMPDIR", missing.wstring()}, {"TMP", missing.wstring()}, {"TEMP", missing.wstring()}});
   EXPECT_EQ(result.exitCode, 0u);
-  const std::string folder = (missing / "KIVOTemp0").u8string() + Utf8(std::wstring(1, platform::kPathSeparator));
-  ExpectBoxes(result, "The installer has insufficient privileges to create this directory:\n" + folder +
+  const std::string folder = (missing / "KIVOTemp0").u8string() + testsupport::Utf8(std::wstring(1, platform::kPathSeparator));
+  testsupport::ExpectBoxesOnStandardError(result, "The installer has insufficient privileges to create this directory:\n" + folder +
                           ".\nThe installation cannot continue.\n");
   EXPECT_FALSE(fs::exists(missing));
 }
@@ -247,8 +230,8 @@ TEST(LauncherRun, OnPosixAnAbsolutePathIsAValueNotASwitch) {
   EnginePackage run;
   const auto result = run.box.Start(run.Write(), {L"/logfile", L"/var/log/setup.log", L"/silent"});
   const std::string settings = testsupport::ReadFileBytes(run.box.Report() / "setup.cfg");
-  EXPECT_EQ(Line(settings, "Shell_Logfile"), "/var/log/setup.log\r");
-  EXPECT_EQ(Line(settings, "Shell_Slient"), "1\r");
+  EXPECT_EQ(testsupport::ValueOf(settings, "Shell_Logfile"), "/var/log/setup.log");
+  EXPECT_EQ(testsupport::ValueOf(settings, "Shell_Slient"), "1");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "support/launcher_package.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 
 #include "package/package_trailer.h"
@@ -46,6 +48,24 @@ bool BoxesOnStandardError() {
   return true;
 #endif
 }
+
+void ExpectBoxesOnStandardError(const ProgramResult& result, const std::string& expected) {
+  if (BoxesOnStandardError()) {
+    EXPECT_EQ(result.standardError, expected);
+  }
+}
+
+const std::vector<std::string> kFiveFiles = {"Package.exe", "Setup_Exp.dll", "Setup_UI.dll", "setup.cfg",
+                                             "setup.dat"};
+
+std::string ValueOf(const std::string& text, const std::string& key) {
+  const size_t at = text.find(key + "=");
+  if (at == std::string::npos) return "<no " + key + ">";
+  const size_t start = at + key.size() + 1;
+  return text.substr(start, text.find_first_of("\r\n", start) - start);
+}
+
+std::string Utf8(const std::wstring& text) { return fs::path(text).u8string(); }
 
 LauncherSandbox::LauncherSandbox() : temp_(scratch_.Path() / "temp"), report_(scratch_.Path() / "report") {
   fs::create_directories(temp_);

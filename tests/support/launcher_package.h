@@ -26,6 +26,15 @@ PackageContent ContentWithTestEngine();
 
 // True where a message box is written to standard error, so a test can read it.
 bool BoxesOnStandardError();
+// Where boxes go to standard error, that it reads expected (the boxes in order).
+void ExpectBoxesOnStandardError(const ProgramResult& result, const std::string& expected);
+
+// The files a successful run leaves in its working folder, sorted.
+extern const std::vector<std::string> kFiveFiles;
+
+// The value of "key=" in a report or settings text, up to the line's end.
+std::string ValueOf(const std::string& text, const std::string& key);
+std::string Utf8(const std::wstring& text);
 
 // A scratch folder with a temporary directory for the launcher and a folder the
 // test engine reports into; runs packages with both set.

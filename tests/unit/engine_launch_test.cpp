@@ -26,9 +26,7 @@ struct EngineFolder {
     fs::copy_file(testsupport::TestEngineProgram(), engine);
   }
   std::string Reported(const std::string& key) const {
-    const std::string text = testsupport::ReadFileBytes(report / "report.txt");
-    const size_t at = text.find(key + "=");
-    return at == std::string::npos ? "" : text.substr(at + key.size() + 1, text.find('\n', at) - at - key.size() - 1);
+    return testsupport::ValueOf(testsupport::ReadFileBytes(report / "report.txt"), key);
   }
 };
 

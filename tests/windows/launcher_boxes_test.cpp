@@ -19,7 +19,6 @@ namespace windowstest {
 namespace {
 
 constexpr char kPassword[] = "Pa55-word";
-const std::vector<std::string> kFiveFiles = {"Package.exe", "Setup_Exp.dll", "Setup_UI.dll", "setup.cfg", "setup.dat"};
 
 std::string GoodPayload(const PackageContent& content) {
   return testsupport::PackagePayload(testsupport::PackageMembers(content, kPassword), kPassword);
@@ -166,7 +165,7 @@ TEST(LauncherBoxes, TheEnginesExitCodeDecidesWhetherTheFolderStays) {
     EXPECT_TRUE(result.boxes.empty());
     EXPECT_TRUE(fs::exists(box.Report() / "report.txt"));  // the engine did run
     if (c.keeps) {
-      EXPECT_EQ(box.TempEntries("KIVOTemp0"), kFiveFiles);
+      EXPECT_EQ(box.TempEntries("KIVOTemp0"), testsupport::kFiveFiles);
     } else {
       EXPECT_TRUE(box.TempEntries().empty());
     }
@@ -189,13 +188,6 @@ TEST(LauncherBoxes, AnEngineNameOutsideTheCodePageCannotBeStarted) {
   // A failed start is a failure: the launcher removes what it extracted, and the
   // engine written under the code page's best-fit name is all that is left.
   EXPECT_EQ(box.TempEntries("KIVOTemp0"), std::vector<std::string>{"Setup-O.exe"});
-}
-
-std::string Line(const std::string& text, const std::string& key) {
-  const size_t at = text.find(key + "=");
-  if (at == std::string::npos) return "<no " + key + ">";
-  const size_t start = at + key.size() + 1;
-  return text.substr(start, text.find_first_of("\r\n", start) - start);
 }
 
 TEST(LauncherBoxes, RenamedPackagesAndFoldersWithSpacesAndAccents) {
@@ -226,12 +218,12 @@ TEST(LauncherBoxes, RenamedPackagesAndFoldersWithSpacesAndAccents) {
     // The engine ran under the package's name in the working folder and found everything.
     const fs::path working = temp / "KIVOTemp0";
     const std::string report = testsupport::ReadFileBytes(box.Report() / "report.txt");
-    EXPECT_EQ(Line(report, "self"), (working / c.name).u8string());
+    EXPECT_EQ(testsupport::ValueOf(report, "self"), (working / c.name).u8string());
     EXPECT_EQ(testsupport::ReadFileBytes(working / c.name), content.engine);
     EXPECT_EQ(testsupport::ReadFileBytes(working / "setup.dat"), content.data);
     EXPECT_EQ(std::distance(fs::directory_iterator(working), fs::directory_iterator()), 5);
     // The settings file is written in the ANSI code page; the path reads back whole.
-    EXPECT_EQ(Line(testsupport::ReadFileBytes(working / "setup.cfg"), "XParam1"), platform::ToAnsi(package.wstring()));
+    EXPECT_EQ(testsupport::ValueOf(testsupport::ReadFileBytes(working / "setup.cfg"), "XParam1"), platform::ToAnsi(package.wstring()));
   }
 }
 
