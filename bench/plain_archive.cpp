@@ -16,12 +16,12 @@ int main(int argc, char** argv) {
   }
   std::vector<sfxpkg::ArchiveMember> members;
   for (int i = 3; i < argc; ++i) {
-    const std::string spec = argv[i];
-    const size_t equals = spec.find('=');
+    const std::string argument = argv[i];
+    const size_t equals = argument.find('=');
     if (equals == std::string::npos) return 2;
     sfxpkg::ArchiveMember member;
-    member.name = spec.substr(0, equals);
-    member.source = spec.substr(equals + 1);
+    member.name = argument.substr(0, equals);
+    member.source = argument.substr(equals + 1);
     member.level = std::atoi(argv[2]);
     members.push_back(member);
   }

@@ -9,9 +9,9 @@ std::optional<std::string> ParsedArguments::Value(const std::string& name) const
 }
 
 std::optional<std::string> ParseArguments(const std::vector<std::string>& arguments,
-                                          const std::vector<OptionSpec>& spec, ParsedArguments& parsed) {
+                                          const std::vector<OptionSpec>& options, ParsedArguments& parsed) {
   parsed = ParsedArguments();
-  std::vector<OptionSpec> known = spec;
+  std::vector<OptionSpec> known = options;
   known.push_back({"--help", "-h", false});
   bool optionsEnded = false;
   for (size_t i = 0; i < arguments.size(); ++i) {

@@ -30,10 +30,10 @@ class ParsedArguments {
   std::vector<std::string> plain_;
 };
 
-// Fills parsed from arguments; the reason when they do not fit spec. "--help" and
+// Fills parsed from arguments; the reason when they do not fit options. "--help" and
 // "-h" are always known. An option given twice is refused, and after "--" every
 // argument is plain.
 std::optional<std::string> ParseArguments(const std::vector<std::string>& arguments,
-                                          const std::vector<OptionSpec>& spec, ParsedArguments& parsed);
+                                          const std::vector<OptionSpec>& options, ParsedArguments& parsed);
 
 }  // namespace sfxpkg

@@ -222,12 +222,12 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
 int RunBuild(const std::vector<std::string>& arguments) {
   const CommandMessages messages("build");
   ParsedArguments parsed;
-  const std::vector<OptionSpec> spec = {
+  const std::vector<OptionSpec> options = {
       {"--launcher", "", true}, {"--engine", "", true},        {"--data", "", true},
       {"--ui", "", true},       {"--exp", "", true},           {"--password", "", true},
       {"--password-file", "", true}, {"--second-field", "", true}, {"--level", "", true},
       {"--codepage", "", true}, {"--output", "-o", true}};
-  if (const auto error = ParseArguments(arguments, spec, parsed)) return messages.Usage(*error);
+  if (const auto error = ParseArguments(arguments, options, parsed)) return messages.Usage(*error);
   if (parsed.Has("--help")) {
     WriteStandardOutput(kHelp);
     return kExitSuccess;
