@@ -56,7 +56,7 @@ TEST(Faults, SeveralLaunchersAtOnceEachGetAFolderOfTheirOwn) {
   LauncherSandbox box;
   const auto content = testsupport::ContentWithTestEngine();
   const fs::path package = testsupport::WritePackage(
-      box.Scratch().Path() / "Package.exe", Archive(content) + package::BuildPackageTrailer(kPassword, "", 1));
+      box.Scratch().Path() / "Package.exe", testsupport::PackagePayload(content, kPassword));
   constexpr int kLaunchers = 6;
   std::vector<testsupport::ProgramResult> results(kLaunchers);
   testsupport::RunConcurrently(kLaunchers, [&](int i) {
@@ -146,7 +146,7 @@ TEST(Faults, AnEngineThatCannotRunIsCleanedUpSilently) {
   LauncherSandbox box;
   testsupport::PackageContent content;  // the engine member is no program at all
   const auto result = box.Start(testsupport::WritePackage(
-      box.Scratch().Path() / "Package.exe", Archive(content) + package::BuildPackageTrailer(kPassword, "", 1)));
+      box.Scratch().Path() / "Package.exe", testsupport::PackagePayload(content, kPassword)));
   EXPECT_EQ(result.exitCode, 0u);
   testsupport::ExpectBoxesOnStandardError(result, "");
   EXPECT_TRUE(box.TempEntries().empty());
@@ -157,7 +157,7 @@ TEST(Faults, AllWorkingFolderNamesTaken) {
   const auto content = testsupport::ContentWithTestEngine();
   for (int n = 0; n < 200; ++n) std::ofstream(box.Temp() / ("KIVOTemp" + std::to_string(n))) << "taken";
   const auto result = box.Start(testsupport::WritePackage(
-      box.Scratch().Path() / "Package.exe", Archive(content) + package::BuildPackageTrailer(kPassword, "", 1)));
+      box.Scratch().Path() / "Package.exe", testsupport::PackagePayload(content, kPassword)));
   EXPECT_EQ(result.exitCode, 0u);
   testsupport::ExpectBoxesOnStandardError(result, "The installer has insufficient privileges to create this directory:\n" +
                           box.Temp().u8string() + testsupport::Utf8(std::wstring(1, platform::kPathSeparator)) +
@@ -176,7 +176,7 @@ TEST(Faults, ADiskThatFillsUpWhileAMemberIsWritten) {
   content.exp.clear();                               // an empty file needs no space
   const auto result =
       testsupport::RunProgram(testsupport::WritePackage(box.Scratch().Path() / "Package.exe",
-                                                        Archive(content) + package::BuildPackageTrailer(kPassword, "", 1)),
+                                                        testsupport::PackagePayload(content, kPassword)),
                               {}, {{"TMPDIR", (box.Scratch().Path() / "small").wstring()}});
   EXPECT_EQ(result.exitCode, 0u);
   testsupport::ExpectBoxesOnStandardError(result, "Package: Fatal error:\n\nDatei konnte nicht entpackt werden. " +
@@ -207,7 +207,7 @@ TEST(Faults, LinksPlantedInTheTemporaryDirectoryRedirectNothing) {
   fs::create_directory_symlink(box.Scratch().Path() / "nowhere", box.WorkingFolder(1));
   const auto content = testsupport::ContentWithTestEngine();
   const auto result = box.Start(testsupport::WritePackage(
-      box.Scratch().Path() / "Package.exe", Archive(content) + package::BuildPackageTrailer(kPassword, "", 1)));
+      box.Scratch().Path() / "Package.exe", testsupport::PackagePayload(content, kPassword)));
   EXPECT_EQ(result.exitCode, 0u);
   testsupport::ExpectBoxesOnStandardError(result, "");
   EXPECT_TRUE(fs::is_empty(elsewhere));

@@ -30,7 +30,7 @@ TEST(LauncherRun, TheTypicalRunHandsOverToTheEngine) {
   LauncherSandbox box;
   const auto content = testsupport::ContentWithTestEngine();
   const fs::path package = testsupport::WritePackage(box.Scratch().Path() / "Downloads folder" / "Package.exe",
-                                                     testsupport::PackagePayload(testsupport::PackageMembers(content, kPassword), kPassword));
+                                                     testsupport::PackagePayload(content, kPassword));
   const std::wstring log = (box.Scratch().Path() / "Logs" / "setup.log").wstring();
   // 3010: success, reboot required. A POSIX exit status holds only 8 bits, so there 0.
   const std::wstring exitCode = testsupport::BoxesOnStandardError() ? L"0" : L"3010";
@@ -74,7 +74,7 @@ struct EnginePackage {
   testsupport::PackageContent content = testsupport::ContentWithTestEngine();
   fs::path Write(const std::string& name = "Package.exe") {
     return testsupport::WritePackage(box.Scratch().Path() / name,
-                                     testsupport::PackagePayload(testsupport::PackageMembers(content, kPassword), kPassword));
+                                     testsupport::PackagePayload(content, kPassword));
   }
 };
 

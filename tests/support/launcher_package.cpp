@@ -35,6 +35,10 @@ std::string PackagePayload(const std::vector<sfxpkg::ArchiveMember>& members, co
   return ZipBytes(members) + package::BuildPackageTrailer(password, "", 1);
 }
 
+std::string PackagePayload(const PackageContent& content, const std::string& password) {
+  return PackagePayload(PackageMembers(content, password), password);
+}
+
 PackageContent ContentWithTestEngine() {
   PackageContent content;
   content.engine = ReadFileBytes(TestEngineProgram());

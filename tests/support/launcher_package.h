@@ -22,6 +22,8 @@ std::filesystem::path WritePackage(const std::filesystem::path& path, const std:
 // The payload of a good package: the archive of content (with the test engine as
 // its setup engine unless content says otherwise) and the trailer for password.
 std::string PackagePayload(const std::vector<sfxpkg::ArchiveMember>& members, const std::string& password);
+// The same for the four members of content, all encrypted with password.
+std::string PackagePayload(const PackageContent& content, const std::string& password);
 PackageContent ContentWithTestEngine();
 
 // True where a message box is written to standard error, so a test can read it.

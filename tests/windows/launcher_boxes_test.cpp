@@ -20,9 +20,7 @@ namespace {
 
 constexpr char kPassword[] = "Pa55-word";
 
-std::string GoodPayload(const PackageContent& content) {
-  return testsupport::PackagePayload(testsupport::PackageMembers(content, kPassword), kPassword);
-}
+std::string GoodPayload(const PackageContent& content) { return testsupport::PackagePayload(content, kPassword); }
 
 uint16_t Word(const std::string& bytes, size_t at) {
   return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
