@@ -8,6 +8,13 @@ namespace handoff {
 namespace {
 // A wait that keeps failing is not repeated for ever.
 constexpr int kWaitAttempts = 16;
+
+// The system's code for what just failed. The shell may fail after showing its own
+// box and leave no code behind; a failure must never read as the engine's success.
+int FailureCode() {
+  const int error = platform::LastError();
+  return error != 0 ? error : platform::kErrorInvalidFunction;
+}
 }  // namespace
 
 int RunAndWait(const std::wstring& targetPath, const std::wstring* parameters, bool wait, int showMode) {
@@ -16,11 +23,7 @@ int RunAndWait(const std::wstring& targetPath, const std::wstring* parameters, b
   const std::wstring directory = parts.drive + parts.directory;
 
   platform::ProcessHandle process;
-  if (!process.Start(targetPath, parameters, directory, showMode, wait)) {
-    // The shell may fail after showing its own box and leave no error code behind;
-    // a start that failed must never read as the engine's success.
-    return platform::LastError() != 0 ? platform::LastError() : platform::kErrorInvalidFunction;
-  }
+  if (!process.Start(targetPath, parameters, directory, showMode, wait)) return FailureCode();
   if (!wait) return 0;
 
   bool ended = false;
@@ -30,8 +33,7 @@ int RunAndWait(const std::wstring& targetPath, const std::wstring* parameters, b
   if (ended && process.ExitCode(exitCode)) {
     result = static_cast<int>(exitCode);
   } else {
-    // A failure must never read as the engine's success.
-    result = platform::LastError() != 0 ? platform::LastError() : platform::kErrorInvalidFunction;
+    result = FailureCode();
   }
   process.Close();
   return result;

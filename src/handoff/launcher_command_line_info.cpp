@@ -14,11 +14,11 @@ std::wstring LowerAscii(std::wstring text) {
 }  // namespace
 
 void LauncherCommandLineInfo::ParseParam(const wchar_t* param, bool isFlag, bool /*isLast*/) {
-  currentParam_ = LowerAscii(param != nullptr ? param : L"");
+  const std::wstring lowered = LowerAscii(param != nullptr ? param : L"");
   if (isFlag) {
     // A switch given again starts over.
-    switches_[currentParam_] = L"1";
-    pendingSwitch_ = currentParam_;
+    switches_[lowered] = L"1";
+    pendingSwitch_ = lowered;
   } else if (!pendingSwitch_.empty()) {
     switches_[pendingSwitch_] = param != nullptr ? param : L"";
     pendingSwitch_.clear();

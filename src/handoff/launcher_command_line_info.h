@@ -23,8 +23,7 @@ class LauncherCommandLineInfo : public CCommandLineInfo {
 
  private:
   std::map<std::wstring, std::wstring> switches_;
-  std::wstring pendingSwitch_;
-  std::wstring currentParam_;
+  std::wstring pendingSwitch_;  // the last switch, while no value has followed it
 };
 
 }  // namespace handoff

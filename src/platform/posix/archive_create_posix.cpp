@@ -3,7 +3,7 @@
 
 #include "platform/archive_io.h"
 #include "platform/posix/errors_posix.h"
-#include "platform/posix/utf8.h"
+#include "platform/utf8.h"
 
 namespace platform {
 

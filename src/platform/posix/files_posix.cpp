@@ -12,7 +12,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/errors_posix.h"
-#include "platform/posix/utf8.h"
+#include "platform/utf8.h"
 
 namespace platform {
 

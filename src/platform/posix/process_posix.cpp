@@ -10,7 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/errors_posix.h"
-#include "platform/posix/utf8.h"
+#include "platform/utf8.h"
 
 extern char** environ;
 
