@@ -1,8 +1,8 @@
 # minizip, compiled from zlib's own contrib/minizip in Debian's zlib source package
 # (unpacked by scripts/bootstrap). As shipped, unzip.c forces NOUNCRYPT at its top,
 # which compiles decryption out; we drop exactly that forced define, so the archive
-# members' traditional PKWARE encryption can be read, and speed up the decryption
-# loop (below). Nothing else changes.
+# members' traditional PKWARE encryption can be read, speed up the decryption loop
+# and find zip64 archives behind other bytes (both below). Nothing else changes.
 
 set(SFX_ZLIB_SOURCE_DIR "/var/cache/sfx-launcher/zlib" CACHE PATH
     "Debian's zlib source package, unpacked (scripts/bootstrap fetches it)")
@@ -61,6 +61,35 @@ if(decrypt_loop_at EQUAL -1)
   message(FATAL_ERROR "${minizip_src}/unzip.c: the decryption loop is not where we expect it; check the patch")
 endif()
 string(REPLACE "${decrypt_loop_original}" "${decrypt_loop_fast}" unzip_text "${unzip_text}")
+# Our second change: a zip64 archive with other bytes in front of it (our packages
+# put the launcher image there) is found. The library finds the zip64 end record
+# at the offset its locator gives, which counts from the archive's own first byte,
+# so with bytes in front it looks in the wrong place and gives up. The record lies
+# directly in front of its locator (56 bytes when it carries no extensible data);
+# when it is there, that position is taken, and the shift is then allowed for as
+# for the ordinary end record. Otherwise the locator's offset is tried as before.
+set(zip64_record_original [=[
+    /* Goto end of central directory record */
+    if (ZSEEK64(*pzlib_filefunc_def,filestream, relativeOffset,ZLIB_FILEFUNC_SEEK_SET)!=0)
+        return 0;]=])
+set(zip64_record_shifted [=[
+    if (uPosFound >= 56)
+    {
+        ZPOS64_T recordSize;
+        if (ZSEEK64(*pzlib_filefunc_def,filestream, uPosFound - 56,ZLIB_FILEFUNC_SEEK_SET)==0 &&
+            unz64local_getLong(pzlib_filefunc_def,filestream,&uL)==UNZ_OK && uL == 0x06064b50 &&
+            unz64local_getLong64(pzlib_filefunc_def,filestream,&recordSize)==UNZ_OK && recordSize == 44)
+            return uPosFound - 56;
+    }
+
+    /* Goto end of central directory record */
+    if (ZSEEK64(*pzlib_filefunc_def,filestream, relativeOffset,ZLIB_FILEFUNC_SEEK_SET)!=0)
+        return 0;]=])
+string(FIND "${unzip_text}" "${zip64_record_original}" zip64_record_at)
+if(zip64_record_at EQUAL -1)
+  message(FATAL_ERROR "${minizip_src}/unzip.c: the zip64 end record lookup is not where we expect it; check the patch")
+endif()
+string(REPLACE "${zip64_record_original}" "${zip64_record_shifted}" unzip_text "${unzip_text}")
 file(CONFIGURE OUTPUT "${minizip_gen}/unzip.c" CONTENT "${unzip_text}" @ONLY)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${minizip_src}/unzip.c")
 

@@ -11,6 +11,7 @@
 #include "package/archive_access.h"
 #include "package/launcher_message.h"
 #include "package/member_extraction.h"
+#include "package/member_table.h"
 #include "package/package_trailer.h"
 #include "platform/platform.h"
 
@@ -18,9 +19,6 @@ namespace app {
 namespace {
 
 constexpr wchar_t kSettingsFileName[] = L"setup.cfg";
-constexpr wchar_t kDataFileName[] = L"setup.dat";
-constexpr wchar_t kUiLibraryName[] = L"Setup_UI.dll";
-constexpr wchar_t kExpLibraryName[] = L"Setup_Exp.dll";
 
 // Setup engine exit codes after which its working folder stays: success, and
 // success with a reboot initiated or required.
@@ -57,7 +55,8 @@ bool LauncherApp::InitInstance() {
     folderInUse.Hold(workingFolder);
   }
 
-  package::ArchiveHandle* archive = package::OpenArchive(launcherPath);
+  // The archive is read from the bytes in front of the trailer only.
+  package::ArchiveHandle* archive = package::OpenArchive(launcherPath, trailer.archiveEnd);
   if (archive == nullptr) {
     // The empty working folder stays.
     package::ShowLauncherMessage(package::kCorruptFileText);
@@ -66,13 +65,16 @@ bool LauncherApp::InitInstance() {
 
   const std::wstring settingsPath = workingFolder + kSettingsFileName;
   const std::wstring enginePath = workingFolder + launcherFileName;
-  const wchar_t* password = trailer.password.c_str();
+  // The name each member gets: the setup engine the package's own.
+  auto fileNameOf = [&launcherFileName](const package::PackageMember& member) {
+    return member.fileName != nullptr ? member.fileName : launcherFileName.c_str();
+  };
   // All four are attempted, whatever the earlier ones gave; codes are never negative.
   int64_t result = 0;
-  result += package::ExtractMember(archive, workingFolder.c_str(), L"A0", kDataFileName, password);
-  result += package::ExtractMember(archive, workingFolder.c_str(), L"A1", launcherFileName.c_str(), password);
-  result += package::ExtractMember(archive, workingFolder.c_str(), L"A3", kUiLibraryName, password);
-  result += package::ExtractMember(archive, workingFolder.c_str(), L"A4", kExpLibraryName, password);
+  for (const package::PackageMember& member : package::kPackageMembers) {
+    result += package::ExtractMember(archive, workingFolder.c_str(), member.archiveName, fileNameOf(member),
+                                     trailer.password.c_str());
+  }
   package::CloseArchive(archive);
 
   bool showError = true;
@@ -85,9 +87,9 @@ bool LauncherApp::InitInstance() {
   }
 
   // Clean-up: what the launcher put there goes; a folder the engine left files in stays.
-  for (const std::wstring& file : {settingsPath, workingFolder + kDataFileName, enginePath,
-                                   workingFolder + kUiLibraryName, workingFolder + kExpLibraryName}) {
-    platform::RemoveFile(file);
+  platform::RemoveFile(settingsPath);
+  for (const package::PackageMember& member : package::kPackageMembers) {
+    platform::RemoveFile(workingFolder + fileNameOf(member));
   }
   folderInUse.Release();
   platform::RemoveFolder(workingFolder);

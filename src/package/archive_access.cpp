@@ -1,7 +1,7 @@
 #include "package/archive_access.h"
 
+#include "package/bounded_archive.h"
 #include "package/fatal_error.h"
-#include "platform/archive_io.h"
 #include "platform/platform.h"
 
 namespace package {
@@ -14,10 +14,10 @@ int ProcessHeapFree(void* block) {
   return error > 0 ? static_cast<int>(0x80070000u | (static_cast<unsigned>(error) & 0xFFFFu)) : error;
 }
 
-ArchiveHandle* OpenArchive(const std::wstring& path) {
+ArchiveHandle* OpenArchive(const std::wstring& path, uint64_t archiveEnd) {
   auto* handle = static_cast<ArchiveHandle*>(ProcessHeapAlloc(sizeof(ArchiveHandle), true));
   if (handle == nullptr) return nullptr;
-  handle->archive = platform::OpenZipArchive(path);
+  handle->archive = OpenArchiveBefore(path, archiveEnd);
   if (unzGetGlobalInfo(handle->archive, &handle->globalInfo) != UNZ_OK) {
     ReportFatalError(L"Corrupt archive!", platform::kErrorInstallPackageInvalid);
     ProcessHeapFree(handle);

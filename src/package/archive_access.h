@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "unzip.h"
@@ -13,9 +14,10 @@ struct ArchiveHandle {
   unz_global_info globalInfo;
 };
 
-// Opens the zip archive inside the file at path (the package itself). On failure
-// "Corrupt archive!" has been reported and none is returned.
-ArchiveHandle* OpenArchive(const std::wstring& path);
+// Opens the zip archive inside the file at path (the package itself), which ends
+// at archiveEnd, the first byte of the package trailer. On failure "Corrupt
+// archive!" has been reported and none is returned.
+ArchiveHandle* OpenArchive(const std::wstring& path, uint64_t archiveEnd);
 
 // Closes the archive and releases the handle; nothing for none. Returns what
 // ProcessHeapFree returns for the record.

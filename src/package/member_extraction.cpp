@@ -1,10 +1,10 @@
 #include "package/member_extraction.h"
 
-#include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "package/fatal_error.h"
+#include "package/member_stream.h"
 #include "package/path_helpers.h"
 #include "platform/platform.h"
 
@@ -15,10 +15,6 @@ constexpr size_t kTransferBufferSize = 0xFFFF;
 constexpr size_t kConvertedTextSize = platform::kMaxPathBytes + 1;
 constexpr wchar_t kNotExtracted[] = L"Datei konnte nicht entpackt werden.";
 constexpr wchar_t kCorruptArchive[] = L"Corrupt archive!";
-
-// Where members are written: absolute, ending in a separator once set. Each
-// ExtractMember call sets it; it keeps the last folder afterwards.
-PathBuffer g_outputFolder{};
 
 using ConvertedText = std::array<char, kConvertedTextSize>;
 
@@ -36,8 +32,6 @@ int RefuseTooLong() {
   platform::SetLastError(platform::kErrorFilenameExcedRange);
   return ReportFatalError(kNotExtracted, platform::kErrorFilenameExcedRange);
 }
-
-bool IsSeparator(char ch) { return ch == '/' || ch == '\\'; }
 
 // Makes path absolute in place; false when the result would not fit.
 bool MakeAbsolute(PathBuffer& path) {
@@ -61,54 +55,60 @@ bool CreateParentFolders(char* path) {
   return true;
 }
 
-// Streams the open member into file; 0 or the code already reported.
-int CopyMember(unzFile archive, uint64_t memberSize, platform::OutputFile& file, char* buffer) {
-  uint64_t copied = 0;
-  for (;;) {
-    const int count = unzReadCurrentFile(archive, buffer, static_cast<unsigned>(kTransferBufferSize));
-    if (count < 0) return ReportFatalError(kCorruptArchive, platform::kErrorInstallPackageInvalid);
-    if (count == 0) {
-      // A compressed stream that ends before the member's size (garbage from a
-      // wrong password can) is cut short, and the library skips its CRC check then.
-      if (copied != memberSize) return ReportFatalError(kCorruptArchive, platform::kErrorInstallPackageInvalid);
-      return 0;
+// Writes the opened member to its output file, showing the box for each failure
+// on the way: steps from making the output path absolute to closing the file.
+class OutputFileSink final : public MemberSink {
+ public:
+  OutputFileSink(const PathBuffer& outputPath, bool memberHasFolders)
+      : outputPath_(outputPath), memberHasFolders_(memberHasFolders) {}
+
+  bool Begin() override {
+    if (!MakeAbsolute(outputPath_)) return Fail(RefuseTooLong());
+    outputPath_ = NormalizeSeparators(outputPath_.data());
+
+    if (platform::PathExistsAnsi(outputPath_.data())) {
+      platform::SetAttributesNormalAnsi(outputPath_.data());
+      if (!platform::RemoveFileAnsi(outputPath_.data())) {
+        return Fail(ReportFatalError(L"Deletefile failed.", platform::kErrorWriteProtect));
+      }
     }
-    copied += static_cast<uint64_t>(count);
+
+    bool created = file_.Create(outputPath_.data());
+    // The fallback follows the member's own name: only a member stored in folders
+    // gets its missing folders created.
+    if (!created && memberHasFolders_ && CreateParentFolders(outputPath_.data())) {
+      created = file_.Create(outputPath_.data());
+    }
+    if (!created) {
+      const int error = platform::LastError();
+      return Fail(ReportFatalError(kNotExtracted, error));
+    }
+    return true;
+  }
+
+  bool Store(const char* data, size_t size) override {
     size_t written = 0;
     // A write that stores less than it was given is as much a failure as one that fails.
-    if (!file.Write(buffer, static_cast<size_t>(count), written) || written != static_cast<size_t>(count)) {
-      if (platform::LastError() == 0) platform::SetLastError(platform::kErrorWriteFault);
-      return ReportFatalError(kNotExtracted, platform::kErrorWriteFault);
-    }
-  }
-}
-
-// Writes the opened member to outputPath: steps from making the path absolute to
-// closing the output file.
-int WriteMember(unzFile archive, uint64_t memberSize, PathBuffer& outputPath, bool memberHasFolders, char* buffer) {
-  if (!MakeAbsolute(outputPath)) return RefuseTooLong();
-  outputPath = NormalizeSeparators(outputPath.data());
-
-  if (platform::PathExistsAnsi(outputPath.data())) {
-    platform::SetAttributesNormalAnsi(outputPath.data());
-    if (!platform::RemoveFileAnsi(outputPath.data())) {
-      return ReportFatalError(L"Deletefile failed.", platform::kErrorWriteProtect);
-    }
+    if (file_.Write(data, size, written) && written == size) return true;
+    if (platform::LastError() == 0) platform::SetLastError(platform::kErrorWriteFault);
+    return Fail(ReportFatalError(kNotExtracted, platform::kErrorWriteFault));
   }
 
-  platform::OutputFile file;
-  bool created = file.Create(outputPath.data());
-  // The fallback follows the member's own name: only a member stored in folders
-  // gets its missing folders created.
-  if (!created && memberHasFolders && CreateParentFolders(outputPath.data())) {
-    created = file.Create(outputPath.data());
+  // The code of the failure this sink reported, 0 when none.
+  int Result() const { return result_; }
+  void Close() { file_.Close(); }
+
+ private:
+  bool Fail(int code) {
+    result_ = code;
+    return false;
   }
-  if (!created) {
-    const int error = platform::LastError();
-    return ReportFatalError(kNotExtracted, error);
-  }
-  return CopyMember(archive, memberSize, file, buffer);
-}
+
+  PathBuffer outputPath_;
+  const bool memberHasFolders_;
+  platform::OutputFile file_;
+  int result_ = 0;
+};
 
 }  // namespace
 
@@ -124,62 +124,59 @@ int ExtractMember(ArchiveHandle* handle, const wchar_t* outputFolder, const wcha
   if (!converted) return RefuseTooLong();
 
   // The folder with one separator appended must fit the folder buffer.
-  size_t length = std::strlen(folder.data());
+  PathBuffer absoluteFolder{};
+  const size_t length = std::strlen(folder.data());
   const bool needsSeparator = length == 0 || folder[length - 1] != NativeSeparator();
-  if (length + (needsSeparator ? 1 : 0) + 1 > g_outputFolder.size()) return RefuseTooLong();
-  g_outputFolder.fill('\0');
-  std::memcpy(g_outputFolder.data(), folder.data(), length);
-  if (needsSeparator) g_outputFolder[length] = NativeSeparator();
-  if (!MakeAbsolute(g_outputFolder)) return RefuseTooLong();
+  if (length + (needsSeparator ? 1 : 0) + 1 > absoluteFolder.size()) return RefuseTooLong();
+  std::memcpy(absoluteFolder.data(), folder.data(), length);
+  if (needsSeparator) absoluteFolder[length] = NativeSeparator();
+  if (!MakeAbsolute(absoluteFolder)) return RefuseTooLong();
 
   // Names of 256 bytes or more are refused by the library: not found either.
   if (unzLocateFile(handle->archive, member.data(), 0) != UNZ_OK) return platform::kErrorFileNotFound;
-  return ExtractCurrentMember(handle->archive, newName != nullptr ? name.data() : nullptr, secret.data());
+  return ExtractCurrentMember(handle->archive, absoluteFolder.data(), newName != nullptr ? name.data() : nullptr,
+                              secret.data());
 }
 
-int ExtractCurrentMember(unzFile archive, const char* newName, const char* password) {
-  unz_file_info64 info;
-  // One byte more than the library may fill keeps the name terminated.
-  std::array<char, platform::kMaxPathBytes + 1> memberName{};
-  if (unzGetCurrentFileInfo64(archive, &info, memberName.data(), memberName.size() - 1, nullptr, 0, nullptr, 0) !=
-      UNZ_OK) {
+int ExtractCurrentMember(unzFile archive, const char* outputFolder, const char* newName, const char* password) {
+  MemberInfo info;
+  if (!ReadCurrentMemberInfo(archive, info)) {
     return ReportFatalError(kCorruptArchive, platform::kErrorInstallPackageInvalid);
   }
 
   platform::CommittedBuffer transfer(kTransferBufferSize);
   if (!transfer) return ReportFatalError(L"Alloc failed!", platform::kErrorOutOfMemory);
 
-  const char* baseName = memberName.data();
-  for (const char* p = memberName.data(); *p != '\0'; ++p) {
-    if (IsSeparator(*p)) baseName = p + 1;
-  }
-  // A directory member has no data; nothing is written for it.
-  if (*baseName == '\0') return 0;
-  const bool memberHasFolders = baseName != memberName.data();
+  const size_t lastSeparator = info.name.find_last_of("/\\");
+  const size_t baseName = lastSeparator == std::string::npos ? 0 : lastSeparator + 1;
+  // A directory member has no data (its base name is empty); nothing is written for it.
+  if (baseName == info.name.size()) return 0;
+  const bool memberHasFolders = baseName != 0;
 
-  const char* fileName = newName != nullptr ? newName : memberName.data();
-  const size_t folderLength = std::strlen(g_outputFolder.data());
+  const char* fileName = newName != nullptr ? newName : info.name.c_str();
+  const size_t folderLength = std::strlen(outputFolder);
   const size_t nameLength = std::strlen(fileName);
   if (folderLength + nameLength + 1 > platform::kMaxPathBytes) return RefuseTooLong();
   PathBuffer outputPath{};
-  std::memcpy(outputPath.data(), g_outputFolder.data(), folderLength);
+  std::memcpy(outputPath.data(), outputFolder, folderLength);
   std::memcpy(outputPath.data() + folderLength, fileName, nameLength);
 
-  int result = 0;
-  if (unzOpenCurrentFilePassword(archive, password) != UNZ_OK) {
-    result = ReportFatalError(L"Passwort scheint fehlerhaft.", platform::kErrorInvalidPassword);
-  } else {
-    result = WriteMember(archive, info.uncompressed_size, outputPath, memberHasFolders, transfer.Data());
+  OutputFileSink sink(outputPath, memberHasFolders);
+  const MemberReadResult read =
+      StreamCurrentMember(archive, password, info.size, transfer.Data(), transfer.Size(), sink);
+  sink.Close();
+  switch (read.status) {
+    case MemberReadStatus::kRead:
+      return 0;
+    case MemberReadStatus::kOpenRefused:
+      return ReportFatalError(L"Passwort scheint fehlerhaft.", platform::kErrorInvalidPassword);
+    case MemberReadStatus::kNotStored:
+      return sink.Result();  // the sink has shown its box
+    case MemberReadStatus::kDataDamaged:
+    case MemberReadStatus::kCrcMismatch:
+      break;
   }
-  transfer = platform::CommittedBuffer();
-  // The library checks the CRC when the member is closed. A mismatch means damaged
-  // data or a wrong password (the library never checks the password itself): that
-  // file must not count as extracted.
-  const int closed = unzCloseCurrentFile(archive);
-  if (result == 0 && closed == UNZ_CRCERROR) {
-    result = ReportFatalError(kCorruptArchive, platform::kErrorInstallPackageInvalid);
-  }
-  return result;
+  return ReportFatalError(kCorruptArchive, platform::kErrorInstallPackageInvalid);
 }
 
 }  // namespace package

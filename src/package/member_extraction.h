@@ -12,8 +12,8 @@ namespace package {
 int ExtractMember(ArchiveHandle* handle, const wchar_t* outputFolder, const wchar_t* memberName,
                   const wchar_t* newName, const wchar_t* password);
 
-// Extracts the member the archive is positioned on into the output folder that the
-// last ExtractMember set, under newName, or under its own archive name when none.
-int ExtractCurrentMember(unzFile archive, const char* newName, const char* password);
+// Extracts the member the archive is positioned on into outputFolder (absolute,
+// ending in a separator) under newName, or under its own archive name when none.
+int ExtractCurrentMember(unzFile archive, const char* outputFolder, const char* newName, const char* password);
 
 }  // namespace package

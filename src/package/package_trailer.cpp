@@ -6,6 +6,7 @@
 #include <new>
 
 #include "package/launcher_message.h"
+#include "package/signed_image.h"
 
 namespace package {
 namespace {
@@ -56,24 +57,34 @@ std::optional<uint64_t> FindPackageMarker(const uint8_t* tail, size_t tailSize) 
   return std::nullopt;
 }
 
-std::optional<TrailerLayout> ParseTrailer(const uint8_t* tail, size_t tailSize, uint64_t fileSize) {
+TrailerWords DecodeTrailerWords(const uint8_t* words) {
+  TrailerWords decoded;
+  decoded.passwordLength = ReadWord(words) ^ kPasswordLengthMask;
+  decoded.secondLength = ReadWord(words + 4) ^ kSecondLengthMask;
+  decoded.thirdWord = ReadWord(words + 8);
+  return decoded;
+}
+
+std::optional<TrailerLayout> ParseTrailer(const uint8_t* tail, size_t tailSize, uint64_t packageEnd) {
+  if (tailSize > packageEnd) return std::nullopt;
   const std::optional<uint64_t> distance = FindPackageMarker(tail, tailSize);
   if (!distance || *distance + kTrailerWordsSize > tailSize) return std::nullopt;
 
   TrailerLayout layout;
+  layout.packageEnd = packageEnd;
   layout.markerDistance = *distance;
-  const uint8_t* words = tail + tailSize - *distance - kTrailerWordsSize;
-  layout.passwordLength = ReadWord(words) ^ kPasswordLengthMask;
-  layout.secondLength = ReadWord(words + 4) ^ kSecondLengthMask;
-  layout.thirdWord = ReadWord(words + 8);
+  const TrailerWords words = DecodeTrailerWords(tail + tailSize - *distance - kTrailerWordsSize);
+  layout.passwordLength = words.passwordLength;
+  layout.secondLength = words.secondLength;
+  layout.thirdWord = words.thirdWord;
   // Lengths the field buffer cannot hold, or fields in front of the file's start,
   // mean the package is damaged; nothing is read for them.
   if (layout.passwordLength > kMaxFieldLength || layout.secondLength > kMaxFieldLength) return std::nullopt;
   const uint64_t trailerSize = *distance + kTrailerWordsSize + layout.passwordLength + layout.secondLength;
-  if (trailerSize > tailSize || trailerSize > fileSize) return std::nullopt;
+  if (trailerSize > tailSize) return std::nullopt;
 
   const uint8_t* fields = tail + tailSize - trailerSize;
-  layout.trailerOffset = fileSize - trailerSize;
+  layout.trailerOffset = packageEnd - trailerSize;
   layout.passwordField = DecodeField(fields, layout.passwordLength, kPasswordKey);
   layout.secondFieldText = DecodeField(fields + layout.passwordLength, layout.secondLength, kSecondFieldKey);
   return layout;
@@ -82,12 +93,13 @@ std::optional<TrailerLayout> ParseTrailer(const uint8_t* tail, size_t tailSize, 
 std::optional<TrailerLayout> ReadTrailerLayout(platform::ReadOnlyFile& file) {
   const std::optional<uint64_t> fileSize = file.Size();
   if (!fileSize) return std::nullopt;
-  const size_t tailSize = *fileSize < kTailSize ? static_cast<size_t>(*fileSize) : kTailSize;
+  const uint64_t packageEnd = PackageEnd(file, *fileSize);
+  const size_t tailSize = packageEnd < kTailSize ? static_cast<size_t>(packageEnd) : kTailSize;
   // Zero-filled, so a short read leaves zeros where the data ended.
   std::unique_ptr<uint8_t[]> tail(new (std::nothrow) uint8_t[tailSize + 1]());
   if (!tail) return std::nullopt;
-  file.ReadAt(*fileSize - tailSize, tail.get(), tailSize);
-  return ParseTrailer(tail.get(), tailSize, *fileSize);
+  if (tailSize > 0) file.ReadAt(packageEnd - tailSize, tail.get(), tailSize);
+  return ParseTrailer(tail.get(), tailSize, packageEnd);
 }
 
 TrailerOutcome ReadPackageTrailer(const std::wstring& path, PackageTrailer& trailer) {
@@ -102,6 +114,7 @@ TrailerOutcome ReadPackageTrailer(const std::wstring& path, PackageTrailer& trai
   }
   trailer.password = platform::FromAnsi(layout->passwordField);
   trailer.secondField = platform::FromAnsi(layout->secondFieldText);
+  trailer.archiveEnd = layout->trailerOffset;
   return TrailerOutcome::kRead;
 }
 

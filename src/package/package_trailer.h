@@ -3,7 +3,9 @@
 //
 //   ... archive | password field | second field | L1^0x5E | L2^0x91 | third word | ">KIVO_Vantor<" | [signature]
 //
-// All words are 32-bit little-endian. Each field byte is XORed with its key.
+// All words are 32-bit little-endian. Each field byte is XORed with its key. In a
+// signed image the package ends where the certificate table begins (signed_image.h):
+// the marker is looked for in front of it, never inside it.
 #pragma once
 
 #include <cstddef>
@@ -41,11 +43,22 @@ enum class TrailerOutcome {
 struct PackageTrailer {
   std::wstring password;
   std::wstring secondField;
+  // Where the archive ends: the first byte of the trailer (0 when none was read).
+  uint64_t archiveEnd = 0;
 };
 
-// Where the trailer lies and what it holds, as found in a file's last bytes.
+// The three words in front of the marker, decoded.
+struct TrailerWords {
+  uint32_t passwordLength = 0;  // L1
+  uint32_t secondLength = 0;    // L2
+  uint32_t thirdWord = 0;
+};
+TrailerWords DecodeTrailerWords(const uint8_t* words);
+
+// Where the trailer lies and what it holds, as found in a package's last bytes.
 struct TrailerLayout {
-  uint64_t markerDistance = 0;  // bytes from the marker's first byte to the end of the file
+  uint64_t packageEnd = 0;      // the file's size, or where its certificate table begins
+  uint64_t markerDistance = 0;  // bytes from the marker's first byte to the package's end
   uint32_t passwordLength = 0;  // L1
   uint32_t secondLength = 0;    // L2
   uint32_t thirdWord = 0;
@@ -64,12 +77,13 @@ int DescrambleField(char* text, int key);
 // start, so the occurrence farthest from the end wins. Yields the marker distance.
 std::optional<uint64_t> FindPackageMarker(const uint8_t* tail, size_t tailSize);
 
-// Reads the trailer in front of the marker. None when the marker is missing, a
-// length word decodes to more than 259, or a field would begin before the file.
-std::optional<TrailerLayout> ParseTrailer(const uint8_t* tail, size_t tailSize, uint64_t fileSize);
+// Reads the trailer in front of the marker; tail holds the last tailSize bytes of a
+// package that ends at packageEnd. None when the marker is missing, a length word
+// decodes to more than 259, or a field would begin before the file.
+std::optional<TrailerLayout> ParseTrailer(const uint8_t* tail, size_t tailSize, uint64_t packageEnd);
 
-// Reads the trailer of the file at path (one read of its tail). On kDamaged the
-// "Corrupt file!" box has been shown.
+// Reads the trailer of the file at path (a read of its image headers, then one of
+// its tail). On kDamaged the "Corrupt file!" box has been shown.
 TrailerOutcome ReadPackageTrailer(const std::wstring& path, PackageTrailer& trailer);
 // The same on a file that is already open, without any message.
 std::optional<TrailerLayout> ReadTrailerLayout(platform::ReadOnlyFile& file);

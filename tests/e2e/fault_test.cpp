@@ -126,9 +126,9 @@ TEST(Faults, WhatBreaksTheArchiveLibrarysBounds) {
     std::string payload;
   };
   const Case cases[] = {
-      {"a stray end-record signature behind the archive",
-       archive + trailer + std::string(3, '\0') + "PK\x05\x06" + std::string(200, '\x30')},
-      {"the end record more than 65,535 bytes from the end", archive + std::string(70000, 'x') + trailer},
+      {"a stray end-record signature between the archive and the trailer",
+       archive + "PK\x05\x06" + std::string(200, '\x30') + trailer},
+      {"the end record more than 65,535 bytes before the trailer", archive + std::string(70000, 'x') + trailer},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

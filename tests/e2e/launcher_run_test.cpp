@@ -191,23 +191,54 @@ TEST(LauncherRun, AnArchiveThatCannotBeOpenedLeavesTheEmptyFolder) {
   EXPECT_TRUE(box.TempEntries("KIVOTemp0").empty());
 }
 
-TEST(LauncherRun, AnInfoZipArchiveExtractsByteForByte) {
-  const std::string archive = testsupport::InfoZipArchive();
-  ASSERT_FALSE(archive.empty());
+TEST(LauncherRun, ArchivesOfOtherToolsExtractByteForByte) {
   const fs::path members = testsupport::ProgramFolder() / "fixtures" / "infozip";
   // Directly behind the marker, and behind 21 KB of alignment and signature bytes.
-  for (const std::string& tail : {std::string(), std::string(3, '\0') + std::string(21024, '\x30')}) {
+  for (const char* peer : {testsupport::kInfoZipArchive, testsupport::kInfoZipZip64Archive,
+                           testsupport::kInfoZipStreamedArchive, testsupport::kSevenZipArchive}) {
+    for (const std::string& tail : {std::string(), std::string(3, '\0') + std::string(21024, '\x30')}) {
+      SCOPED_TRACE(std::string(peer) + (tail.empty() ? "" : ", signed"));
+      const std::string archive = testsupport::PeerArchive(peer);
+      ASSERT_FALSE(archive.empty());
+      LauncherSandbox box;
+      const fs::path package = testsupport::WritePackage(
+          box.Scratch().Path() / "Package.exe",
+          archive + package::BuildPackageTrailer(testsupport::kInfoZipPassword, "", 1) + tail);
+      const auto result = box.Start(package);
+      EXPECT_EQ(result.exitCode, 0u);
+      testsupport::ExpectBoxesOnStandardError(result, "");
+      EXPECT_TRUE(testsupport::ReadFileBytes(box.Report() / "setup.dat") == testsupport::ReadFileBytes(members / "A0")) << "setup.dat";
+      EXPECT_TRUE(testsupport::ReadFileBytes(box.Report() / "Package.exe") == testsupport::ReadFileBytes(members / "A1")) << "Package.exe";
+      EXPECT_TRUE(testsupport::ReadFileBytes(box.Report() / "Setup_UI.dll") == testsupport::ReadFileBytes(members / "A3")) << "Setup_UI.dll";
+      EXPECT_TRUE(testsupport::ReadFileBytes(box.Report() / "Setup_Exp.dll") == testsupport::ReadFileBytes(members / "A4")) << "Setup_Exp.dll";
+    }
+  }
+}
+
+TEST(LauncherRun, NothingBehindTheMarkerDecidesTheRun) {
+  const auto content = testsupport::ContentWithTestEngine();
+  // Whoever can append to a package knows its password: it lies in the trailer. The
+  // archive library would take the end record nearest the end of the file.
+  const std::string plantedArchive = testsupport::ZipBytes({testsupport::Member("A0", "planted data", kPassword)});
+  const std::string trailer = package::BuildPackageTrailer(kPassword, "", 1);
+  struct Case {
+    const char* what;
+    std::string behind;
+  };
+  const Case cases[] = {
+      {"an archive", plantedArchive},
+      // The package's own marker is still the one farthest from the end in the window.
+      {"an archive, a trailer and a marker", plantedArchive + trailer + std::string(8, '\0')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     LauncherSandbox box;
     const fs::path package = testsupport::WritePackage(
-        box.Scratch().Path() / "Package.exe",
-        archive + package::BuildPackageTrailer(testsupport::kInfoZipPassword, "", 1) + tail);
+        box.Scratch().Path() / "Package.exe", testsupport::PackagePayload(content, kPassword) + c.behind);
     const auto result = box.Start(package);
     EXPECT_EQ(result.exitCode, 0u);
     testsupport::ExpectBoxesOnStandardError(result, "");
-    EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "setup.dat"), testsupport::ReadFileBytes(members / "A0"));
-    EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Package.exe"), testsupport::ReadFileBytes(members / "A1"));
-    EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Setup_UI.dll"), testsupport::ReadFileBytes(members / "A3"));
-    EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Setup_Exp.dll"), testsupport::ReadFileBytes(members / "A4"));
+    EXPECT_TRUE(testsupport::ReadFileBytes(box.Report() / "setup.dat") == content.data);
   }
 }
 

@@ -40,6 +40,6 @@ std::vector<sfxpkg::ArchiveMember> PackageMembers(const PackageContent& content,
           Member("A3", content.ui, password, level), Member("A4", content.exp, password, level)};
 }
 
-std::string InfoZipArchive() { return ReadFileBytes(ProgramFolder() / "fixtures" / "infozip.zip"); }
+std::string PeerArchive(const char* fileName) { return ReadFileBytes(ProgramFolder() / "fixtures" / fileName); }
 
 }  // namespace testsupport

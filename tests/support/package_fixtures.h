@@ -27,9 +27,15 @@ struct PackageContent {
 std::vector<sfxpkg::ArchiveMember> PackageMembers(const PackageContent& content, const std::string& password,
                                                   int level = 9);
 
-// A zip archive that Info-ZIP's `zip -P` made at build time (members A0, A1, A3,
-// A4 of content from SampleBytes), with its password.
-std::string InfoZipArchive();
+// Zip archives that other tools made at build time (members A0, A1, A3, A4; A1 the
+// test setup engine), all with one password: Info-ZIP's `zip -P`, the same with
+// zip64 end records, one with a streamed member (a data descriptor), and 7-Zip's.
+inline constexpr char kInfoZipArchive[] = "infozip.zip";
+inline constexpr char kInfoZipZip64Archive[] = "infozip-zip64.zip";
+inline constexpr char kInfoZipStreamedArchive[] = "infozip-streamed.zip";
+inline constexpr char kSevenZipArchive[] = "7zip.zip";
+std::string PeerArchive(const char* fileName);
+inline std::string InfoZipArchive() { return PeerArchive(kInfoZipArchive); }
 inline constexpr char kInfoZipPassword[] = "Info-ZIP pw";
 
 }  // namespace testsupport

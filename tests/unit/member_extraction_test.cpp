@@ -5,6 +5,7 @@
 
 #include "package/archive_access.h"
 #include "package/member_extraction.h"
+#include "package/package_trailer.h"
 #include "platform/platform.h"
 #include "support/message_box_recorder.h"
 #include "support/package_fixtures.h"
@@ -22,8 +23,9 @@ const std::wstring kWidePassword = L"pass word";
 class Extraction : public testing::Test {
  protected:
   void Open(const std::vector<sfxpkg::ArchiveMember>& members) {
-    const auto path = scratch_.Write("package.exe", std::string(5000, 'I') + testsupport::ZipBytes(members));
-    handle_ = package::OpenArchive(path.wstring());
+    const std::string file = std::string(5000, 'I') + testsupport::ZipBytes(members);
+    const auto path = scratch_.Write("package.exe", file);
+    handle_ = package::OpenArchive(path.wstring(), file.size());
     ASSERT_NE(handle_, nullptr);
     out_ = scratch_.Path() / "out";
     fs::create_directories(out_);
@@ -107,7 +109,7 @@ TEST_F(Extraction, AStreamThatEndsBeforeTheMembersSizeIsNotExtracted) {
   zip[local + 22] = static_cast<char>(zip[local + 22] + 1);  // one byte more, in both headers
   zip[central + 24] = static_cast<char>(zip[central + 24] + 1);
   const auto path = scratch_.Write("short.exe", zip);
-  package::ArchiveHandle* handle = package::OpenArchive(path.wstring());
+  package::ArchiveHandle* handle = package::OpenArchive(path.wstring(), zip.size());
   ASSERT_NE(handle, nullptr);
   out_ = scratch_.Path();
   testsupport::MessageBoxRecorder boxes;
@@ -179,41 +181,61 @@ TEST_F(Extraction, PathsBeyondTheLimitsAreRefused) {
   EXPECT_TRUE(fs::is_empty(out_));
 }
 
-TEST(ArchiveAccess, OpensTheArchiveBehindOtherBytes) {
+TEST(ArchiveAccess, ReadsOnlyTheArchiveInFrontOfTheTrailer) {
   testsupport::ScratchFolder scratch;
+  const std::string image(70000, 'I');
   const std::string archive = testsupport::ZipBytes({Member("A0", "x", kPassword), Member("A1", "y", kPassword)});
+  const std::string other = testsupport::ZipBytes({Member("A1", "planted", kPassword)});
+  const std::string trailer = package::BuildPackageTrailer("pw", "", 1);
   const std::string signature = std::string(5, '\0') + std::string(21024, 'S');
-  const auto path = scratch.Write("p.exe", std::string(70000, 'I') + archive + "trailer" + signature);
-  testsupport::MessageBoxRecorder boxes;
-  package::ArchiveHandle* handle = package::OpenArchive(path.wstring());
-  ASSERT_NE(handle, nullptr);
-  EXPECT_EQ(handle->globalInfo.number_entry, 2u);
-  EXPECT_EQ(package::CloseArchive(handle), 0);
-  EXPECT_TRUE(boxes.Boxes().empty());
-}
-
-TEST(ArchiveAccess, ReportsWhatCannotBeOpened) {
-  testsupport::ScratchFolder scratch;
-  const std::string archive = testsupport::ZipBytes({Member("A0", "x", kPassword)});
   struct Case {
     const char* what;
-    std::string file;
+    std::string front;  // up to where the archive must end
+    std::string behind;
+    uint64_t members;   // 0: the open fails with "Corrupt archive!"
   };
   const Case cases[] = {
-      {"no archive at all", std::string(1000, 'I')},
-      {"end record more than 65,535 bytes before the end", archive + std::string(65536, 'S')},
-      {"a stray end-record signature behind the archive", archive + "PK\x05\x06" + std::string(30, 'S')},
+      {"behind an image, with a trailer and signature behind it", image + archive, trailer + signature, 2},
+      {"another archive behind the trailer is not seen", image + archive, trailer + other, 2},
+      {"another archive, trailer and marker behind it neither", image + archive, trailer + other + trailer, 2},
+      {"an end-record signature behind the trailer is not seen", image + archive, trailer + "PK\x05\x06" + "xx", 2},
+      {"a zip64 archive behind other bytes", image + testsupport::PeerArchive(testsupport::kInfoZipZip64Archive),
+       trailer + signature, 4},
+      {"end record 65,535 bytes before the trailer", image + archive + std::string(65535 - 22, 'S'), trailer, 2},
+      {"end record 65,536 bytes before the trailer", image + archive + std::string(65536 - 22, 'S'), trailer, 0},
+      {"no archive at all", image, trailer, 0},
+      {"the only archive lies behind the trailer", image, trailer + archive, 0},
+      {"a stray end-record signature in front of the trailer", image + archive + "PK\x05\x06" + "xx", trailer, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const auto path = scratch.Write("p.exe", c.file);
+    const auto path = scratch.Write("p.exe", c.front + c.behind);
     testsupport::MessageBoxRecorder boxes;
-    EXPECT_EQ(package::OpenArchive(path.wstring()), nullptr);
-    ASSERT_EQ(boxes.Boxes().size(), 1u);
-    EXPECT_EQ(WithoutSystemText(boxes.Texts()[0], L"Corrupt archive!"), FatalBox(L"Corrupt archive!"));
+    package::ArchiveHandle* handle = package::OpenArchive(path.wstring(), c.front.size());
+    if (c.members == 0) {
+      EXPECT_EQ(handle, nullptr);
+      ASSERT_EQ(boxes.Boxes().size(), 1u);
+      EXPECT_EQ(WithoutSystemText(boxes.Texts()[0], L"Corrupt archive!"), FatalBox(L"Corrupt archive!"));
+      continue;
+    }
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(handle->globalInfo.number_entry, c.members);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    if (c.members == 2) {
+      // The member is the package's own, never the one planted behind it.
+      const fs::path out = scratch.Path() / "out";
+      fs::create_directories(out);
+      EXPECT_EQ(package::ExtractMember(handle, out.wstring().c_str(), L"A1", L"engine", L"pass word"), 0);
+      EXPECT_EQ(testsupport::ReadFileBytes(out / "engine"), "y");
+    }
+    EXPECT_EQ(package::CloseArchive(handle), 0);
   }
+}
+
+TEST(ArchiveAccess, ReportsAFileThatCannotBeOpened) {
+  testsupport::ScratchFolder scratch;
   testsupport::MessageBoxRecorder boxes;
-  EXPECT_EQ(package::OpenArchive((scratch.Path() / "missing.exe").wstring()), nullptr);
+  EXPECT_EQ(package::OpenArchive((scratch.Path() / "missing.exe").wstring(), 1000), nullptr);
   EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{FatalBox(L"Corrupt archive!") + platform::SystemErrorText(2)});
   EXPECT_EQ(package::CloseArchive(nullptr), 0);
   EXPECT_EQ(package::ProcessHeapFree(nullptr), 0);

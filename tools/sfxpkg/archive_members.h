@@ -1,45 +1,19 @@
-// The package's archive through the launcher's own archive library calls: opened
-// from the package file, members located by name without regard to ASCII case,
-// read with the password and closed with the library's CRC check.
+// The package's archive as the launcher reads it (package/bounded_archive.h,
+// package/member_stream.h): members listed, and read by name through a sink.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "unzip.h"
+#include "package/bounded_archive.h"
+#include "package/member_stream.h"
 
 namespace sfxpkg {
 
-class OpenedArchive {
- public:
-  // Opens the archive the way the launcher does; check IsOpen().
-  explicit OpenedArchive(const std::filesystem::path& package);
-  ~OpenedArchive();
-  OpenedArchive(const OpenedArchive&) = delete;
-  OpenedArchive& operator=(const OpenedArchive&) = delete;
-
-  bool IsOpen() const { return archive_ != nullptr; }
-  unzFile Handle() const { return archive_; }
-  uint64_t MemberCount() const { return info_.number_entry; }
-  uint32_t CommentSize() const { return static_cast<uint32_t>(info_.size_comment); }
-
- private:
-  unzFile archive_ = nullptr;
-  unz_global_info64 info_{};
-};
-
-struct MemberInfo {
-  std::string name;
-  uint64_t size = 0;
-  uint64_t compressedSize = 0;
-  uint32_t crc = 0;
-  int method = 0;  // 0 stored, 8 deflated
-  bool encrypted = false;
-};
+using package::MemberInfo;
 
 // Every member in the order of the central directory; none when it cannot be read.
 std::optional<std::vector<MemberInfo>> ListMembers(unzFile archive);
@@ -64,7 +38,7 @@ struct MemberRead {
 using MemberSink = std::function<bool(const char* data, size_t size)>;
 
 // Locates name, then reads the member through sink exactly as the launcher extracts
-// it: in pieces of at most 65,535 bytes, a CRC mismatch at close counting as failure.
+// it: in pieces of at most 65,535 bytes, with the launcher's checks.
 MemberRead ReadMember(unzFile archive, const std::string& name, const std::string& password, const MemberSink& sink);
 
 }  // namespace sfxpkg

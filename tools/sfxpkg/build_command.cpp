@@ -174,7 +174,7 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
   std::vector<ArchiveMember> members;
   for (size_t i = 0; i < request.memberFiles.size(); ++i) {
     ArchiveMember member;
-    member.name = kRequiredMembers[i].name;
+    member.name = kRequiredMembers[i].Name();
     member.source = request.memberFiles[i];
     member.password = request.password.bytes;
     member.level = request.level;

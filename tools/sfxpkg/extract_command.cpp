@@ -67,11 +67,12 @@ int RunExtract(const std::vector<std::string>& arguments) {
 
   int status = kExitSuccess;
   for (const RequiredMember& member : kRequiredMembers) {
-    const fs::path target = directory / (member.fileName != nullptr ? fs::u8path(member.fileName) : package.filename());
+    const std::optional<std::string> fileName = member.FileName();
+    const fs::path target = directory / (fileName ? fs::u8path(*fileName) : package.filename());
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     MemberRead read;
     if (out) {
-      read = ReadMember(prepared.archive->Handle(), member.name, prepared.password, [&out](const char* data, size_t size) {
+      read = ReadMember(prepared.archive->Handle(), member.Name(), prepared.password, [&out](const char* data, size_t size) {
         return static_cast<bool>(out.write(data, static_cast<std::streamsize>(size)));
       });
       out.close();
@@ -81,8 +82,8 @@ int RunExtract(const std::vector<std::string>& arguments) {
     }
     if (read.status == MemberStatus::kRead) {
       // The setup engine is a program; the launcher lets its owner run it too.
-      if (member.fileName == nullptr) platform::AllowOwnerToRun(SystemPath(target));
-      messages.Line("wrote " + ShownPath(target) + " (" + Grouped(read.info.size) + " bytes, member " + member.name + ")");
+      if (!fileName) platform::AllowOwnerToRun(SystemPath(target));
+      messages.Line("wrote " + ShownPath(target) + " (" + Grouped(read.info.size) + " bytes, member " + member.Name() + ")");
       continue;
     }
     std::error_code ignored;

@@ -219,7 +219,9 @@ int RunInspect(const std::vector<std::string>& arguments) {
 
   std::string mapError;
   if (!MapPackage(report.path, report.map, mapError)) return messages.Refuse(mapError);
-  const OpenedArchive archive(report.path);
+  // The archive as the launcher reads it: from the bytes in front of the trailer.
+  const package::Archive archive(SystemPath(report.path),
+                                 report.map.trailer ? report.map.trailer->trailerOffset : report.map.fileSize);
   if (archive.IsOpen()) report.members = ListMembers(archive.Handle());
 
   WriteStandardOutput(parsed.Has("--json") ? JsonReport(report) : TextReport(report));

@@ -1,6 +1,7 @@
 #include "package_check.h"
 
 #include "field_text.h"
+#include "system_path.h"
 #include "utf8_text.h"
 
 namespace sfxpkg {
@@ -13,7 +14,7 @@ std::vector<std::string> PreparePackage(const std::filesystem::path& path, const
   // Without its trailer the launcher stops before it opens the archive.
   if (!prepared.map.trailer) return problems;
 
-  prepared.archive = std::make_unique<OpenedArchive>(path);
+  prepared.archive = std::make_unique<package::Archive>(SystemPath(path), prepared.map.trailer->trailerOffset);
   if (!prepared.archive->IsOpen()) {
     if (problems.empty()) {
       problems.push_back("the archive library cannot open the archive: its end record or central directory is damaged");
@@ -32,7 +33,7 @@ std::vector<std::string> PreparePackage(const std::filesystem::path& path, const
 
 std::string MemberProblem(const RequiredMember& member, const MemberRead& read, const PreparedPackage& prepared,
                           bool codePageGiven) {
-  const std::string name = std::string("member ") + member.name + " (" + member.description + ")";
+  const std::string name = "member " + member.Name() + " (" + member.description + ")";
   // A password outside ASCII reads back differently on machines of another code page.
   const std::string hint = prepared.passwordIsAscii || codePageGiven
                                ? ""

@@ -17,7 +17,7 @@ namespace sfxpkg {
 
 struct PreparedPackage {
   PackageMap map;
-  std::unique_ptr<OpenedArchive> archive;  // open when no problem was found
+  std::unique_ptr<package::Archive> archive;  // open when no problem was found
   std::string password;                    // the bytes the launcher decrypts with
   bool passwordIsAscii = true;
 };

@@ -3,6 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "package/member_table.h"
+#include "platform/utf8.h"
 
 namespace sfxpkg {
 
@@ -18,19 +24,26 @@ inline uint32_t FormatVersionOf(uint32_t thirdWord) {
   return (thirdWord >> 16) == kThirdWordTag ? (thirdWord & 0xFFFF) : 0;
 }
 
-// The members the launcher extracts and the names it gives them. The setup engine
-// is written under the package's own file name.
+// What sfxpkg adds to each member the launcher extracts (package/member_table.h):
+// the build option that supplies it and how messages name it.
 struct RequiredMember {
-  const char* name;         // as stored in the archive
-  const char* option;       // the build option that supplies it
-  const char* fileName;     // what the launcher calls it; nullptr: the package's name
-  const char* description;  // for messages
+  package::PackageMember member;
+  const char* option;
+  const char* description;
+
+  std::string Name() const { return platform::WideToUtf8(member.archiveName); }
+  // What the launcher calls the file; none: the package's own file name.
+  std::optional<std::string> FileName() const {
+    if (member.fileName == nullptr) return std::nullopt;
+    return platform::WideToUtf8(member.fileName);
+  }
 };
 inline constexpr RequiredMember kRequiredMembers[] = {
-    {"A0", "--data", "setup.dat", "setup.dat"},
-    {"A1", "--engine", nullptr, "the setup engine"},
-    {"A3", "--ui", "Setup_UI.dll", "Setup_UI.dll"},
-    {"A4", "--exp", "Setup_Exp.dll", "Setup_Exp.dll"},
+    {package::kPackageMembers[0], "--data", "setup.dat"},
+    {package::kPackageMembers[1], "--engine", "the setup engine"},
+    {package::kPackageMembers[2], "--ui", "Setup_UI.dll"},
+    {package::kPackageMembers[3], "--exp", "Setup_Exp.dll"},
 };
+static_assert(std::size(kRequiredMembers) == std::size(package::kPackageMembers));
 
 }  // namespace sfxpkg

@@ -50,7 +50,7 @@ int RunVerify(const std::vector<std::string>& arguments) {
   uint64_t checkedBytes = 0;
   if (problems.empty()) {
     for (const RequiredMember& member : kRequiredMembers) {
-      const MemberRead read = ReadMember(prepared.archive->Handle(), member.name, prepared.password,
+      const MemberRead read = ReadMember(prepared.archive->Handle(), member.Name(), prepared.password,
                                          [&checkedBytes](const char*, size_t size) {
                                            checkedBytes += size;
                                            return true;

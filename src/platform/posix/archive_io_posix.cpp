@@ -1,3 +1,4 @@
+// The zip library's own stdio file functions, with the reason a failed open had.
 #include <cerrno>
 
 #include "platform/archive_io.h"
@@ -6,14 +7,14 @@
 
 namespace platform {
 
-unzFile OpenZipArchive(const std::wstring& path) {
-  zlib_filefunc64_def functions;
+voidpf OpenArchiveFile(const std::wstring& path, zlib_filefunc64_def& functions) {
   fill_fopen64_filefunc(&functions);
   errno = 0;
-  unzFile archive = unzOpen2_64(WideToUtf8(path).c_str(), &functions);
-  // Leave the reason a failed open had where the error report looks for it.
-  if (archive == nullptr && errno != 0) FailWithErrno();
-  return archive;
+  voidpf stream = functions.zopen64_file(functions.opaque, WideToUtf8(path).c_str(),
+                                         ZLIB_FILEFUNC_MODE_READ | ZLIB_FILEFUNC_MODE_EXISTING);
+  // Leave the reason where the error report looks for it.
+  if (stream == nullptr && errno != 0) FailWithErrno();
+  return stream;
 }
 
 }  // namespace platform

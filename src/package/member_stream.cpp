@@ -1,0 +1,72 @@
+#include "package/member_stream.h"
+
+#include <array>
+
+#include "platform/platform.h"
+
+namespace package {
+namespace {
+
+constexpr unsigned kEncryptedFlag = 1;
+
+}  // namespace
+
+bool ReadCurrentMemberInfo(unzFile archive, MemberInfo& info) {
+  unz_file_info64 entry;
+  // One byte more than the library may fill keeps the name terminated.
+  std::array<char, platform::kMaxPathBytes + 1> name{};
+  if (unzGetCurrentFileInfo64(archive, &entry, name.data(), name.size() - 1, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    return false;
+  }
+  info.name = name.data();
+  info.size = entry.uncompressed_size;
+  info.compressedSize = entry.compressed_size;
+  info.crc = static_cast<uint32_t>(entry.crc);
+  info.method = static_cast<int>(entry.compression_method);
+  info.encrypted = (entry.flag & kEncryptedFlag) != 0;
+  return true;
+}
+
+MemberReadResult StreamCurrentMember(unzFile archive, const char* password, uint64_t size, char* buffer,
+                                     size_t bufferSize, MemberSink& sink) {
+  MemberReadResult result;
+  // The library does not check the password here: a wrong one shows while reading.
+  result.libraryResult = unzOpenCurrentFilePassword(archive, password);
+  if (result.libraryResult != UNZ_OK) {
+    result.status = MemberReadStatus::kOpenRefused;
+  } else if (!sink.Begin()) {
+    result.status = MemberReadStatus::kNotStored;
+  } else {
+    for (;;) {
+      const int count = unzReadCurrentFile(archive, buffer, static_cast<unsigned>(bufferSize));
+      if (count < 0) {
+        result.status = MemberReadStatus::kDataDamaged;
+        result.libraryResult = count;
+        break;
+      }
+      if (count == 0) {
+        // A compressed stream that ends before the member's size (garbage from a
+        // wrong password can) is cut short, and the library skips its CRC check then.
+        if (result.bytesRead != size) result.status = MemberReadStatus::kDataDamaged;
+        break;
+      }
+      result.bytesRead += static_cast<uint64_t>(count);
+      if (!sink.Store(buffer, static_cast<size_t>(count))) {
+        result.status = MemberReadStatus::kNotStored;
+        break;
+      }
+    }
+  }
+  // The library compares the CRC only here, once the whole member went through. A
+  // mismatch means damaged data or a wrong password (the library never checks the
+  // password itself): that member must not count as read.
+  // Closing what was never opened is harmless, and leaves nothing half open.
+  const int closed = unzCloseCurrentFile(archive);
+  if (result.status == MemberReadStatus::kRead && closed == UNZ_CRCERROR) {
+    result.status = MemberReadStatus::kCrcMismatch;
+    result.libraryResult = closed;
+  }
+  return result;
+}
+
+}  // namespace package

@@ -1,0 +1,57 @@
+#include "package/signed_image.h"
+
+#include <array>
+
+namespace package {
+namespace {
+
+constexpr size_t kNewHeaderOffsetField = 0x3C;  // e_lfanew in the DOS header
+constexpr size_t kFileHeaderSize = 20;
+constexpr uint16_t kPe32Magic = 0x10B;
+constexpr uint16_t kPe32PlusMagic = 0x20B;
+constexpr uint32_t kSecurityDirectory = 4;
+constexpr size_t kDirectoryEntrySize = 8;
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+
+}  // namespace
+
+std::optional<FileRange> CertificateTableOf(const uint8_t* head, size_t headSize, uint64_t fileSize) {
+  if (headSize > fileSize) headSize = static_cast<size_t>(fileSize);
+  if (headSize < kNewHeaderOffsetField + 4 || head[0] != 'M' || head[1] != 'Z') return std::nullopt;
+  const uint64_t pe = Le32(head + kNewHeaderOffsetField);
+  const uint64_t optionalHeader = pe + 4 + kFileHeaderSize;
+  if (optionalHeader + 2 > headSize || head[pe] != 'P' || head[pe + 1] != 'E' || head[pe + 2] != 0 ||
+      head[pe + 3] != 0) {
+    return std::nullopt;
+  }
+  const uint16_t optionalSize = Le16(head + pe + 4 + 16);
+  const uint16_t magic = Le16(head + optionalHeader);
+  // The data directories follow the fixed fields: 96 bytes of them in PE32, 112 in PE32+,
+  // the last of which counts the directories.
+  const uint64_t fixedFields = magic == kPe32Magic ? 96 : magic == kPe32PlusMagic ? 112 : 0;
+  if (fixedFields == 0 || optionalHeader + fixedFields > headSize) return std::nullopt;
+  const uint64_t entry = optionalHeader + fixedFields + kSecurityDirectory * kDirectoryEntrySize;
+  if (Le32(head + optionalHeader + fixedFields - 4) <= kSecurityDirectory || entry + kDirectoryEntrySize > headSize ||
+      entry + kDirectoryEntrySize > optionalHeader + optionalSize) {
+    return std::nullopt;
+  }
+  // The security directory holds a file offset, not an address.
+  const FileRange table{Le32(head + entry), Le32(head + entry + 4)};
+  if (table.size == 0 || table.offset > fileSize || table.size > fileSize - table.offset) return std::nullopt;
+  return table;
+}
+
+uint64_t PackageEnd(platform::ReadOnlyFile& file, uint64_t fileSize) {
+  std::array<uint8_t, kImageHeadSize> head{};
+  const size_t wanted = fileSize < head.size() ? static_cast<size_t>(fileSize) : head.size();
+  const size_t got = wanted == 0 ? 0 : file.ReadAt(0, head.data(), wanted);
+  const std::optional<FileRange> table = CertificateTableOf(head.data(), got, fileSize);
+  return table && table->End() == fileSize ? table->offset : fileSize;
+}
+
+}  // namespace package

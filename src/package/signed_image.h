@@ -1,0 +1,33 @@
+// Where a signed Windows image keeps its signature: the certificate table that the
+// security directory of its PE headers names, at the end of the file. Authenticode
+// does not cover that table, so anyone can add bytes to it without breaking the
+// signature; a package therefore ends where its certificate table begins.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "platform/platform.h"
+
+namespace package {
+
+struct FileRange {
+  uint64_t offset = 0;
+  uint64_t size = 0;
+  uint64_t End() const { return offset + size; }
+};
+
+// The headers are looked for in the file's first bytes only.
+inline constexpr size_t kImageHeadSize = 4096;
+
+// The certificate table named by the PE headers in head (the first headSize bytes
+// of a file of fileSize bytes). None without PE headers, for an empty security
+// directory, or for one that points outside the file.
+std::optional<FileRange> CertificateTableOf(const uint8_t* head, size_t headSize, uint64_t fileSize);
+
+// Where the package in the open file ends: where its certificate table begins when
+// that table runs exactly to the end of the file, otherwise at the file's end.
+uint64_t PackageEnd(platform::ReadOnlyFile& file, uint64_t fileSize);
+
+}  // namespace package
