@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   package::PackageTrailer trailer;
   if (package::ReadPackageTrailer(scratch.package.wstring(), trailer) != package::TrailerOutcome::kDamaged) {
-    if (package::ArchiveHandle* archive = package::OpenArchive(scratch.package.wstring())) {
+    if (package::ArchiveHandle* archive = package::OpenArchive(scratch.package.wstring(), trailer.archiveEnd)) {
       const std::wstring folder = scratch.out.wstring();
       for (const wchar_t* member : {L"A0", L"A1", L"A3", L"A4"}) {
         package::ExtractMember(archive, folder.c_str(), member, L"member.bin", trailer.password.c_str());

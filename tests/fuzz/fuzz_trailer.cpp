@@ -1,10 +1,12 @@
-// The trailer reader on arbitrary file tails: it must never read outside the tail,
-// and whatever it accepts must lie inside the file.
+// The trailer reader on arbitrary file tails, and the image header reader on
+// arbitrary file heads: neither may read outside its bytes, and whatever they
+// accept must lie inside the file.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "package/package_trailer.h"
+#include "package/signed_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto layout = package::ParseTrailer(data, size, size);
@@ -18,5 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (layout->markerDistance > package::kScanWindowSize) std::abort();
   }
+  const auto table = package::CertificateTableOf(data, size, size);
+  if (table && (table->size == 0 || table->offset > size || table->End() > size)) std::abort();
   return 0;
 }

@@ -77,7 +77,11 @@ TEST(SignedPackage, VerifiesAndShowsItsSignatureBlock) {
   EXPECT_EQ(block["offset"].Number() + block["size"].Number(), signedSize);
   EXPECT_EQ(block["offset"].Number() % 8, 0u);
   EXPECT_LT(block["offset"].Number() - unsignedSize, 8u);
-  EXPECT_EQ((*report)["marker"]["distance"].Number(), 13 + signedSize - unsignedSize);
+  // The package ends where the certificate table begins: the marker distance counts to there.
+  EXPECT_EQ((*report)["marker"]["distance"].Number(), 13 + block["offset"].Number() - unsignedSize);
+  EXPECT_EQ((*report)["marker"]["package_end"].Number(), block["offset"].Number());
+  EXPECT_EQ(block["records"].Number(), 1u);
+  EXPECT_EQ(block["unsigned_bytes"].Number(), 0u);
 }
 
 }  // namespace

@@ -36,10 +36,10 @@ const Pieces& GoodPieces() {
 }
 
 // Junk between the archive and the trailer that puts the end record (22 bytes, no
-// comment) exactly distance bytes before the end of the file.
+// comment) exactly distance bytes before the trailer.
 std::string EndRecordAt(size_t distance) {
   const Pieces& p = GoodPieces();
-  return p.archive + std::string(distance - 22 - p.trailer.size(), '\0') + p.trailer;
+  return p.archive + std::string(distance - 22, '\0') + p.trailer;
 }
 
 // The archive with one byte in the middle of member A1's data changed.
@@ -117,19 +117,35 @@ INSTANTIATE_TEST_SUITE_P(
              [] { return GoodPieces().archive + GoodPieces().trailer + std::string(40949, '\0'); }, false,
              "40,949 bytes follow the package marker"},
         Case{"EndRecordAtTheEdgeOfTheLibrarysSearch", [] { return EndRecordAt(65535); }, true, ""},
-        Case{"EndRecordTooFarFromTheEnd", [] { return EndRecordAt(65536); }, false,
-             "the archive's end record begins 65,536 bytes before the end of the file"},
+        Case{"EndRecordTooFarFromTheTrailer", [] { return EndRecordAt(65536); }, false,
+             "the archive's end record begins 65,536 bytes before the trailer"},
+        Case{"StrayEndRecordSignatureInFrontOfTheTrailer",
+             [] { return GoodPieces().archive + "PK\x05\x06" + std::string(100, '\x11') + GoodPieces().trailer; },
+             false, "a zip end-record signature (50 4B 05 06) lies between the archive and the trailer"},
+        // Behind the trailer the archive library never looks.
         Case{"EndRecordSignatureAfterTheMarker",
              [] {
                std::string block(21000, '\x11');
                block.replace(9000, 4, "PK\x05\x06");
                return GoodPieces().archive + GoodPieces().trailer + block;
              },
-             false, "a zip end-record signature (50 4B 05 06) lies after the package marker"},
+             true, ""},
         // The second field F7 EC A2 A1 is stored as 50 4B 05 06.
         Case{"EndRecordSignatureInTheTrailer",
-             [] { return GoodPieces().archive + package::BuildPackageTrailer(kPassword, "\xF7\xEC\xA2\xA1", 1); }, false,
-             "lies in the trailer"},
+             [] { return GoodPieces().archive + package::BuildPackageTrailer(kPassword, "\xF7\xEC\xA2\xA1", 1); }, true,
+             ""},
+        Case{"ArchiveAfterTheMarker",
+             [] {
+               return GoodPieces().archive + GoodPieces().trailer +
+                      testsupport::ZipBytes({Member("A0", "planted", kPassword)});
+             },
+             true, ""},
+        Case{"Zip64ArchiveOfInfoZip",
+             [] {
+               return testsupport::PeerArchive(testsupport::kInfoZipZip64Archive) +
+                      package::BuildPackageTrailer(testsupport::kInfoZipPassword, "", 1);
+             },
+             true, ""},
         Case{"TrailerLengthBeyondTheFieldBuffer",
              [] {
                std::string trailer = GoodPieces().trailer;

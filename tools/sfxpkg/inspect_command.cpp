@@ -22,7 +22,8 @@ constexpr char kHelp[] = R"(usage: sfxpkg inspect PACKAGE [--json] [--show-passw
 Shows where the launcher image, the archive, the trailer and anything after the
 package marker lie; the marker distance; the archive's members (name, sizes,
 method, whether encrypted); the second field; the password, masked unless
-asked for; and whether a signature block follows the marker, and its size.
+asked for; and where a signature block behind the marker begins and ends,
+how many signatures it holds and how many bytes in it no signature covers.
 
 Options:
   --json           write the report as JSON
@@ -61,10 +62,10 @@ std::optional<ByteRange> LauncherImage(const PackageMap& map) {
   return ByteRange{0, archive->offset};
 }
 
-// A signature block that directly follows the marker (after its zero padding).
-std::optional<ByteRange> SignatureAfterMarker(const PackageMap& map) {
+// A signature block that follows the marker (after its zero padding).
+std::optional<CertificateTable> SignatureAfterMarker(const PackageMap& map) {
   const std::optional<ByteRange> after = map.AfterMarker();
-  if (!after || !map.certificateTable || map.certificateTable->offset < after->offset) return std::nullopt;
+  if (!after || !map.certificateTable || map.certificateTable->range.offset < after->offset) return std::nullopt;
   return map.certificateTable;
 }
 
@@ -120,12 +121,26 @@ std::string JsonReport(const Report& report) {
       json.Null("format_version");
     }
     json.EndObject();
-    json.BeginObject("marker").Number("offset", *map.MarkerOffset()).Number("distance", trailer->markerDistance).EndObject();
+    json.BeginObject("marker")
+        .Number("offset", *map.MarkerOffset())
+        .Number("distance", trailer->markerDistance)
+        .Number("package_end", trailer->packageEnd)
+        .EndObject();
   } else {
     json.Null("trailer").Null("marker");
   }
   JsonRange(json, "after_marker", map.AfterMarker());
-  JsonRange(json, "signature_block", SignatureAfterMarker(map));
+  if (const auto signature = SignatureAfterMarker(map)) {
+    json.BeginObject("signature_block")
+        .Number("offset", signature->range.offset)
+        .Number("size", signature->range.size)
+        .Number("end", signature->range.End())
+        .Number("records", signature->records)
+        .Number("unsigned_bytes", signature->unsignedBytes)
+        .EndObject();
+  } else {
+    json.Null("signature_block");
+  }
   if (map.trailer) {
     json.String("second_field", FieldText(map.trailer->secondFieldText, report.codePage));
     if (report.showPassword) {
@@ -162,14 +177,21 @@ std::string TextReport(const Report& report) {
             Hex32(trailer->thirdWord) +
             (version != 0 ? " (sfxpkg format " + std::to_string(version) + ")" : " (not written by sfxpkg)") + "\n";
     text += "marker          offset " + Grouped(*map.MarkerOffset()) + ", marker distance " +
-            Grouped(trailer->markerDistance) + "\n";
+            Grouped(trailer->markerDistance) +
+            (trailer->packageEnd != map.fileSize ? " (from the certificate table)" : "") + "\n";
     const ByteRange after = *map.AfterMarker();
     text += "after marker    " + (after.size == 0 ? std::string("nothing") : Where(after)) + "\n";
-    const std::optional<ByteRange> signature = SignatureAfterMarker(map);
-    text += "signature block " +
-            (signature ? Where(signature) + ", after " + Grouped(signature->offset - after.offset) + " bytes of padding"
-                       : std::string("none")) +
-            "\n";
+    text += "signature block ";
+    if (const auto signature = SignatureAfterMarker(map)) {
+      text += "offset " + Grouped(signature->range.offset) + " to " + Grouped(signature->range.End()) + ", " +
+              Grouped(signature->range.size) + " bytes after " + Grouped(signature->range.offset - after.offset) +
+              " bytes of padding: " + std::to_string(signature->records) +
+              (signature->records == 1 ? " signature" : " signatures");
+      if (signature->unsignedBytes > 0) text += ", and " + Grouped(signature->unsignedBytes) + " bytes it does not sign";
+    } else {
+      text += "none";
+    }
+    text += "\n";
   } else {
     text += "trailer         not found\n";
   }

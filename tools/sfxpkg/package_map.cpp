@@ -12,7 +12,6 @@ namespace {
 // Far enough back for a whole trailer, the bytes a signature may add, and an end
 // record with the longest comment: every bound the checks name lies inside it.
 constexpr size_t kExaminedTailSize = 256 * 1024;
-constexpr size_t kHeaderReadSize = 4096;
 constexpr char kEndSignature[] = "PK\x05\x06";
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
@@ -29,35 +28,63 @@ std::string ReadRange(platform::ReadOnlyFile& file, uint64_t offset, size_t size
   return bytes;
 }
 
-// The certificate table that a PE header at the start of the file points to.
-std::optional<ByteRange> FindCertificateTable(const std::string& head, uint64_t fileSize) {
-  constexpr size_t kPeOffsetField = 0x3C;
-  constexpr size_t kCoffHeaderSize = 20;
-  constexpr size_t kSecurityDirectory = 4;
-  if (head.size() < kPeOffsetField + 4 || head.compare(0, 2, "MZ") != 0) return std::nullopt;
-  const uint64_t pe = Le32(Bytes(head) + kPeOffsetField);
-  if (pe + 4 + kCoffHeaderSize + 2 > head.size() || head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) {
-    return std::nullopt;
+uint64_t Le64(const uint8_t* p) { return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32; }
+
+constexpr uint64_t kCertificateHeaderSize = 8;  // WIN_CERTIFICATE: length, revision, type
+constexpr uint64_t kCertificateAlignment = 8;
+
+// The length of the DER element at bytes (a PKCS#7 signature is one SEQUENCE),
+// header included; none when it is no definite-length SEQUENCE.
+std::optional<uint64_t> DerLength(const std::string& bytes) {
+  if (bytes.size() < 2 || static_cast<uint8_t>(bytes[0]) != 0x30) return std::nullopt;
+  const uint8_t first = static_cast<uint8_t>(bytes[1]);
+  if (first < 0x80) return 2 + uint64_t{first};
+  const size_t count = first & 0x7F;
+  if (count == 0 || count > 4 || bytes.size() < 2 + count) return std::nullopt;
+  uint64_t length = 0;
+  for (size_t i = 0; i < count; ++i) length = length << 8 | static_cast<uint8_t>(bytes[2 + i]);
+  return 2 + count + length;
+}
+
+bool AllZero(const std::string& bytes) { return bytes.find_first_not_of('\0') == std::string::npos; }
+
+// Walks the table's records: each holds its signature and at most 7 zero bytes
+// that align the next record. Whatever else the table holds was added after signing.
+CertificateTable ReadCertificateTable(platform::ReadOnlyFile& file, const ByteRange& range) {
+  CertificateTable table;
+  table.range = range;
+  uint64_t at = range.offset;
+  uint64_t accounted = 0;
+  while (at + kCertificateHeaderSize <= range.End()) {
+    const std::string header = ReadRange(file, at, kCertificateHeaderSize + 6);
+    if (header.size() < kCertificateHeaderSize) break;
+    const uint64_t length = Le32(Bytes(header));
+    const std::optional<uint64_t> der = DerLength(header.substr(kCertificateHeaderSize));
+    if (length < kCertificateHeaderSize || length > range.End() - at || !der ||
+        *der > length - kCertificateHeaderSize) {
+      break;
+    }
+    const uint64_t signatureEnd = at + kCertificateHeaderSize + *der;
+    const uint64_t aligned = (length + kCertificateAlignment - 1) / kCertificateAlignment * kCertificateAlignment;
+    const uint64_t recordEnd = std::min(at + aligned, range.End());
+    if (recordEnd - signatureEnd >= kCertificateAlignment ||
+        !AllZero(ReadRange(file, signatureEnd, static_cast<size_t>(recordEnd - signatureEnd)))) {
+      break;
+    }
+    ++table.records;
+    accounted += recordEnd - at;
+    at = recordEnd;
   }
-  const uint64_t optionalHeader = pe + 4 + kCoffHeaderSize;
-  const uint16_t optionalSize = Le16(Bytes(head) + pe + 4 + 16);
-  const uint16_t magic = Le16(Bytes(head) + optionalHeader);
-  // Data directories follow the fixed fields: 96 bytes in PE32, 112 in PE32+.
-  const uint64_t directories = magic == 0x10B ? 96 : magic == 0x20B ? 112 : 0;
-  if (directories == 0) return std::nullopt;
-  const uint64_t security = optionalHeader + directories + kSecurityDirectory * 8;
-  if (security + 8 > head.size() || security + 8 > optionalHeader + optionalSize ||
-      Le32(Bytes(head) + optionalHeader + directories - 4) <= kSecurityDirectory) {
-    return std::nullopt;
-  }
-  const ByteRange table{Le32(Bytes(head) + security), Le32(Bytes(head) + security + 4)};
-  if (table.size == 0 || table.End() > fileSize) return std::nullopt;
+  table.unsignedBytes = range.size - accounted;
   return table;
 }
 
 EndRecord ParseEndRecord(const std::string& tail, size_t at, uint64_t tailOffset) {
+  constexpr size_t kLocatorSize = 20;
+  constexpr size_t kZip64RecordSize = 56;
   EndRecord record;
   record.offset = tailOffset + at;
+  record.directoryEnd = record.offset;
   if (at + EndRecord::kSize <= tail.size()) {
     const uint8_t* p = Bytes(tail) + at;
     record.entries = Le16(p + 10);
@@ -65,17 +92,36 @@ EndRecord ParseEndRecord(const std::string& tail, size_t at, uint64_t tailOffset
     record.directoryOffset = Le32(p + 16);
     record.commentSize = Le16(p + 20);
   }
+  // A zip64 locator right in front, and the zip64 end record right in front of it,
+  // as the archive library finds them.
+  if (at >= kLocatorSize + kZip64RecordSize && tail.compare(at - kLocatorSize, 4, "PK\x06\x07") == 0 &&
+      tail.compare(at - kLocatorSize - kZip64RecordSize, 4, "PK\x06\x06") == 0) {
+    const uint8_t* zip64 = Bytes(tail) + at - kLocatorSize - kZip64RecordSize;
+    record.zip64 = true;
+    record.entries = Le64(zip64 + 32);
+    record.directorySize = Le64(zip64 + 40);
+    record.directoryOffset = Le64(zip64 + 48);
+    record.directoryEnd = tailOffset + at - kLocatorSize - kZip64RecordSize;
+  }
   return record;
 }
 
 void FindEndRecords(const std::string& tail, uint64_t tailOffset, PackageMap& map) {
-  const uint64_t searchStart = map.fileSize - std::min<uint64_t>(kEndRecordSearchSize, map.fileSize);
-  const uint64_t archiveLimit = map.trailer ? map.trailer->trailerOffset : map.fileSize;
+  // The library sees the file end where the trailer begins.
+  const uint64_t bound = map.ArchiveBound();
+  const uint64_t searchStart = bound - std::min<uint64_t>(kEndRecordSearchSize, bound);
   for (size_t at = tail.find(kEndSignature, 0, 4); at != std::string::npos; at = tail.find(kEndSignature, at + 1, 4)) {
     const uint64_t offset = tailOffset + at;
     // The library never reports a record at the file's very first byte.
-    if (offset >= searchStart && offset > 0) map.libraryEndRecord = ParseEndRecord(tail, at, tailOffset);
-    if (offset + EndRecord::kSize <= archiveLimit) map.archiveEndRecord = ParseEndRecord(tail, at, tailOffset);
+    if (offset >= searchStart && offset > 0 && offset + 4 <= bound) {
+      map.libraryEndRecord = ParseEndRecord(tail, at, tailOffset);
+    }
+    // The archive's own: a whole record with its central directory in front of it.
+    const EndRecord record = ParseEndRecord(tail, at, tailOffset);
+    if (record.End() <= bound && record.directoryOffset <= record.directoryEnd &&
+        record.directorySize <= record.directoryEnd - record.directoryOffset) {
+      map.archiveEndRecord = record;
+    }
   }
 }
 
@@ -92,13 +138,6 @@ void ExplainMissingTrailer(const std::string& tail, PackageMap& map) {
   if (nearest != std::string::npos) map.nearestMarkerDistance = tail.size() - nearest;
 }
 
-std::string Where(const PackageMap& map, uint64_t offset) {
-  const std::optional<ByteRange> trailer = map.Trailer();
-  if (trailer && offset >= trailer->End()) return "after the package marker";
-  if (trailer && offset >= trailer->offset) return "in the trailer";
-  return "between the archive and the trailer";
-}
-
 }  // namespace
 
 std::string Grouped(uint64_t number) {
@@ -109,15 +148,19 @@ std::string Grouped(uint64_t number) {
 
 std::optional<uint64_t> PackageMap::MarkerOffset() const {
   if (!trailer) return std::nullopt;
-  return fileSize - trailer->markerDistance;
+  return trailer->packageEnd - trailer->markerDistance;
 }
 
 std::optional<ByteRange> PackageMap::Archive() const {
   if (!archiveEndRecord) return std::nullopt;
-  const uint64_t directoryEnd = uint64_t{archiveEndRecord->directoryOffset} + archiveEndRecord->directorySize;
-  if (directoryEnd > archiveEndRecord->offset) return std::nullopt;
-  const uint64_t start = archiveEndRecord->offset - directoryEnd;
-  return ByteRange{start, archiveEndRecord->End() - start};
+  const EndRecord& record = *archiveEndRecord;
+  // The bytes in front of the archive are where its directory ends, less where it says it ends.
+  if (record.directoryOffset > record.directoryEnd ||
+      record.directorySize > record.directoryEnd - record.directoryOffset) {
+    return std::nullopt;
+  }
+  const uint64_t start = record.directoryEnd - record.directoryOffset - record.directorySize;
+  return ByteRange{start, record.End() - start};
 }
 
 std::optional<ByteRange> PackageMap::Trailer() const {
@@ -140,11 +183,12 @@ bool MapPackage(const std::filesystem::path& path, PackageMap& map, std::string&
     return false;
   }
   map.fileSize = *size;
-  // The launcher's own reading of the trailer.
+  // The launcher's own reading of the trailer, in front of any certificate table.
+  map.packageEnd = package::PackageEnd(file, map.fileSize);
   map.trailer = package::ReadTrailerLayout(file);
 
-  const size_t tailSize = static_cast<size_t>(std::min<uint64_t>(map.fileSize, kExaminedTailSize));
-  const uint64_t tailOffset = map.fileSize - tailSize;
+  const size_t tailSize = static_cast<size_t>(std::min<uint64_t>(map.packageEnd, kExaminedTailSize));
+  const uint64_t tailOffset = map.packageEnd - tailSize;
   const std::string tail = ReadRange(file, tailOffset, tailSize);
   if (tail.size() != tailSize) {
     error = "cannot read " + ShownPath(path);
@@ -152,7 +196,16 @@ bool MapPackage(const std::filesystem::path& path, PackageMap& map, std::string&
   }
   if (!map.trailer) ExplainMissingTrailer(tail, map);
   FindEndRecords(tail, tailOffset, map);
-  map.certificateTable = FindCertificateTable(ReadRange(file, 0, kHeaderReadSize), map.fileSize);
+  const std::string head = ReadRange(file, 0, package::kImageHeadSize);
+  if (const auto table = package::CertificateTableOf(Bytes(head), head.size(), map.fileSize)) {
+    map.certificateTable = ReadCertificateTable(file, *table);
+  }
+  if (const std::optional<ByteRange> after = map.AfterMarker()) {
+    // What a signature brings: up to 7 zero bytes, then the certificate table to the end.
+    const uint64_t gap = map.packageEnd - after->offset;
+    const bool alignment = gap < kCertificateAlignment && AllZero(ReadRange(file, after->offset, gap));
+    map.strayBytesAfterMarker = alignment ? 0 : gap;
+  }
   return true;
 }
 
@@ -179,18 +232,28 @@ std::vector<std::string> BoundsProblems(const PackageMap& map) {
   }
   if (!map.libraryEndRecord) {
     if (map.archiveEndRecord) {
-      problems.push_back("the archive's end record begins " + Grouped(map.fileSize - map.archiveEndRecord->offset) +
-                         " bytes before the end of the file, but the archive library looks for it only in the last "
-                         "65,535 bytes");
+      problems.push_back("the archive's end record begins " +
+                         Grouped(map.ArchiveBound() - map.archiveEndRecord->offset) +
+                         " bytes before the trailer, but the archive library looks for it only in the last 65,535 "
+                         "bytes in front of the trailer");
     } else {
       problems.push_back("no zip archive in front of the trailer");
     }
   } else if (!map.archiveEndRecord || map.libraryEndRecord->offset > map.archiveEndRecord->offset) {
-    problems.push_back("a zip end-record signature (50 4B 05 06) lies " + Where(map, map.libraryEndRecord->offset) +
-                       ", at offset " + Grouped(map.libraryEndRecord->offset) +
-                       ": the archive library takes it for the end of the archive");
+    problems.push_back("a zip end-record signature (50 4B 05 06) lies between the archive and the trailer, at offset " +
+                       Grouped(map.libraryEndRecord->offset) + ": the archive library takes it for the end of the archive");
   }
   return problems;
+}
+
+std::vector<std::string> StrayBytesWarnings(const PackageMap& map) {
+  std::vector<std::string> warnings;
+  if (map.strayBytesAfterMarker > 0) {
+    warnings.push_back(Grouped(map.strayBytesAfterMarker) + " bytes follow the package marker at offset " +
+                       Grouped(*map.MarkerOffset() + package::kPackageMarkerSize) +
+                       " that are neither alignment nor a certificate table: the launcher ignores them");
+  }
+  return warnings;
 }
 
 }  // namespace sfxpkg

@@ -15,8 +15,15 @@ Checks that PACKAGE will run. It does what the launcher does before it starts
 the setup engine, with the launcher's own code, and writes no file: finds the
 package marker, reads the trailer, opens the archive, and decrypts and
 CRC-checks the members A0, A1, A3 and A4. On the way it checks every bound:
-the marker within the last 40,961 bytes, the archive's end record within the
-last 65,535 bytes and no end-record signature behind the archive.
+the marker within the last 40,961 bytes of the package, the archive's end
+record within the last 65,535 bytes in front of the trailer and no end-record
+signature between the archive and the trailer.
+
+A signed package ends where its certificate table begins: the launcher reads
+nothing from the table or behind it. A table that holds bytes beyond its
+signature fails: someone added them after signing, which the signature does
+not show. Other bytes behind the marker that are neither alignment nor a
+certificate table get a warning; the launcher ignores them.
 
 Options:
   --codepage CP  read the password as machines with code page CP do (874,
@@ -47,6 +54,13 @@ int RunVerify(const std::vector<std::string>& arguments) {
   const std::filesystem::path package = std::filesystem::u8path(parsed.Plain()[0]);
   PreparedPackage prepared;
   std::vector<std::string> problems = PreparePackage(package, codePage, prepared);
+  const PackageMap& map = prepared.map;
+  if (map.certificateTable && map.certificateTable->unsignedBytes > 0) {
+    problems.push_back("the certificate table holds " + Grouped(map.certificateTable->unsignedBytes) +
+                       " bytes beyond its signature: they were added after signing, which the signature does not show; "
+                       "sign the package anew from the unsigned one");
+  }
+  for (const std::string& warning : StrayBytesWarnings(map)) messages.Line("warning: " + ShownPath(package) + ": " + warning);
   uint64_t checkedBytes = 0;
   if (problems.empty()) {
     for (const RequiredMember& member : kRequiredMembers) {
