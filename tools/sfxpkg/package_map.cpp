@@ -48,8 +48,8 @@ std::optional<uint64_t> DerLength(const std::string& bytes) {
 
 bool AllZero(const std::string& bytes) { return bytes.find_first_not_of('\0') == std::string::npos; }
 
-// Walks the table's records: each holds its signature and at most 7 zero bytes
-// that align the next record. Whatever else the table holds was added after signing.
+// Walks the table's records: each holds its signature and the zero bytes that align
+// it to 8 bytes. Whatever else the table holds was added after signing.
 CertificateTable ReadCertificateTable(platform::ReadOnlyFile& file, const ByteRange& range) {
   CertificateTable table;
   table.range = range;
@@ -64,15 +64,13 @@ CertificateTable ReadCertificateTable(platform::ReadOnlyFile& file, const ByteRa
         *der > length - kCertificateHeaderSize) {
       break;
     }
+    const auto alignUp = [](uint64_t n) { return (n + kCertificateAlignment - 1) / kCertificateAlignment * kCertificateAlignment; };
     const uint64_t signatureEnd = at + kCertificateHeaderSize + *der;
-    const uint64_t aligned = (length + kCertificateAlignment - 1) / kCertificateAlignment * kCertificateAlignment;
-    const uint64_t recordEnd = std::min(at + aligned, range.End());
-    if (recordEnd - signatureEnd >= kCertificateAlignment ||
-        !AllZero(ReadRange(file, signatureEnd, static_cast<size_t>(recordEnd - signatureEnd)))) {
-      break;
-    }
+    const uint64_t recordEnd = std::min(at + alignUp(length), range.End());
+    const uint64_t paddingEnd = std::min(at + alignUp(kCertificateHeaderSize + *der), recordEnd);
+    const bool zeroPadding = AllZero(ReadRange(file, signatureEnd, static_cast<size_t>(paddingEnd - signatureEnd)));
     ++table.records;
-    accounted += recordEnd - at;
+    accounted += (zeroPadding ? paddingEnd : signatureEnd) - at;
     at = recordEnd;
   }
   table.unsignedBytes = range.size - accounted;
