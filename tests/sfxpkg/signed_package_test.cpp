@@ -1,11 +1,13 @@
 // A package signed with osslsigncode after it was built still verifies, and inspect
-// shows the signature block behind the marker.
+// shows the signature block behind the marker. Bytes someone adds to the signature
+// afterwards make verify fail, though osslsigncode still accepts the signature.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "sfxpkg_tool.h"
 #include "support/json_value.h"
+#include "support/package_fixtures.h"
 #include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
@@ -39,25 +41,34 @@ std::string MinimalPeImage() {
   return image;
 }
 
-TEST(SignedPackage, VerifiesAndShowsItsSignatureBlock) {
+// A package built from a minimal image and signed as a publisher would sign it.
+class SignedPackage : public testing::Test {
+ protected:
+  void SetUp() override {
+    auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
+    inputs.launcher = scratch.Write("stub.exe", MinimalPeImage());
+    package = scratch.Path() / "Package.exe";
+    ASSERT_EQ(sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "signed-Pa55", package)).exitCode, 0u);
+
+    // A throwaway code-signing certificate, as a package author would buy one.
+    const auto made = RunCaptured("/usr/bin/openssl",
+                                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                                   "/CN=sfxpkg test", "-addext", "extendedKeyUsage=codeSigning", "-keyout",
+                                   U8(scratch.Path() / "key.pem"), "-out", U8(scratch.Path() / "cert.pem")});
+    ASSERT_EQ(made.exitCode, 0u) << made.standardError;
+    signedPackage = scratch.Path() / "Signed.exe";
+    const auto sign = RunCaptured("/usr/bin/osslsigncode",
+                                  {"sign", "-certs", U8(scratch.Path() / "cert.pem"), "-key", U8(scratch.Path() / "key.pem"),
+                                   "-in", U8(package), "-out", U8(signedPackage)});
+    ASSERT_EQ(sign.exitCode, 0u) << sign.standardOutput << sign.standardError;
+  }
+
   testsupport::ScratchFolder scratch;
-  auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
-  inputs.launcher = scratch.Write("stub.exe", MinimalPeImage());
-  const fs::path package = scratch.Path() / "Package.exe";
-  ASSERT_EQ(sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "signed-Pa55", package)).exitCode, 0u);
+  fs::path package;
+  fs::path signedPackage;
+};
 
-  // A throwaway code-signing certificate, as a package author would buy one.
-  const auto made = RunCaptured("/usr/bin/openssl",
-                                {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                                 "/CN=sfxpkg test", "-addext", "extendedKeyUsage=codeSigning", "-keyout",
-                                 U8(scratch.Path() / "key.pem"), "-out", U8(scratch.Path() / "cert.pem")});
-  ASSERT_EQ(made.exitCode, 0u) << made.standardError;
-  const fs::path signedPackage = scratch.Path() / "Signed.exe";
-  const auto sign = RunCaptured("/usr/bin/osslsigncode",
-                                {"sign", "-certs", U8(scratch.Path() / "cert.pem"), "-key", U8(scratch.Path() / "key.pem"),
-                                 "-in", U8(package), "-out", U8(signedPackage)});
-  ASSERT_EQ(sign.exitCode, 0u) << sign.standardOutput << sign.standardError;
-
+TEST_F(SignedPackage, VerifiesAndShowsItsSignatureBlock) {
   const auto verified = sfxpkgtest::Sfxpkg({"verify", U8(signedPackage)});
   EXPECT_EQ(verified.exitCode, 0u) << verified.standardError;
 
@@ -82,6 +93,40 @@ TEST(SignedPackage, VerifiesAndShowsItsSignatureBlock) {
   EXPECT_EQ((*report)["marker"]["package_end"].Number(), block["offset"].Number());
   EXPECT_EQ(block["records"].Number(), 1u);
   EXPECT_EQ(block["unsigned_bytes"].Number(), 0u);
+}
+
+TEST_F(SignedPackage, BytesAddedToTheSignatureFailVerify) {
+  // An archive grown into the certificate table: the signature does not cover its
+  // own table, so osslsigncode still finds the digest unchanged (the script checks).
+  const fs::path planted = scratch.Write("planted.zip", testsupport::ZipBytes({testsupport::Member("A0", "planted", "pw")}));
+  const fs::path grown = scratch.Path() / "Grown.exe";
+  const auto grow = RunCaptured("/usr/bin/python3", {U8(fs::path(SFX_SOURCE_DIR) / "tests" / "fixtures" / "grow_certificate_table.py"),
+                                                     U8(signedPackage), U8(grown), U8(planted)});
+  ASSERT_EQ(grow.exitCode, 0u) << grow.standardError;
+
+  const auto verified = sfxpkgtest::Sfxpkg({"verify", U8(grown)});
+  EXPECT_EQ(verified.exitCode, 1u);
+  const uint64_t added = fs::file_size(grown) - fs::file_size(signedPackage);
+  EXPECT_NE(verified.standardError.find(" bytes beyond its signature: they were added after signing"), std::string::npos)
+      << verified.standardError;
+
+  const auto inspected = sfxpkgtest::Sfxpkg({"inspect", "--json", U8(grown)});
+  const auto report = testsupport::JsonValue::Parse(inspected.standardOutput);
+  ASSERT_TRUE(report) << inspected.standardOutput;
+  EXPECT_EQ((*report)["signature_block"]["end"].Number(), fs::file_size(grown));
+  EXPECT_EQ((*report)["signature_block"]["records"].Number(), 1u);
+  EXPECT_EQ((*report)["signature_block"]["unsigned_bytes"].Number(), added);
+}
+
+TEST_F(SignedPackage, WarnsOfBytesBehindTheMarkerThatAreNoSignature) {
+  const fs::path appended = scratch.Write("Appended.exe", testsupport::ReadFileBytes(package) + "appended by someone");
+  const auto verified = sfxpkgtest::Sfxpkg({"verify", U8(appended)});
+  EXPECT_EQ(verified.exitCode, 0u) << verified.standardError;
+  EXPECT_NE(verified.standardError.find("warning: " + U8(appended) + ": 19 bytes follow the package marker"),
+            std::string::npos)
+      << verified.standardError;
+  // A signature's alignment and table draw no warning.
+  EXPECT_EQ(sfxpkgtest::Sfxpkg({"verify", U8(signedPackage)}).standardError.find("warning"), std::string::npos);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ namespace sfxpkg {
 namespace {
 
 constexpr size_t kChunkSize = 1 << 20;
+constexpr uint64_t kZip64MemberSize = 0xF0000000ull;
 
 // Feeds a member's bytes in pieces, from memory or from its source file.
 class MemberReader {
@@ -76,7 +77,9 @@ bool WriteMember(zipFile archive, const ArchiveMember& member, std::string& erro
     info.tmz_date.tm_year = static_cast<uInt>(local->tm_year + 1900);
   }
   const int method = member.level == 0 ? 0 : Z_DEFLATED;
-  const int zip64 = MemberSize(member) >= 0xFFFFFFFFull ? 1 : 0;
+  // A member near 4 GiB may pass 32 bits once deflated and encrypted; only a member
+  // opened as zip64 gets its local header's sizes written in full.
+  const int zip64 = MemberSize(member) >= kZip64MemberSize ? 1 : 0;
   if (zipOpenNewFileInZip3_64(archive, member.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
                               member.level, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
                               member.password ? member.password->c_str() : nullptr, crc, zip64) != ZIP_OK) {

@@ -58,10 +58,6 @@ Exit status: 0 when PACKAGE was written; 1 when the inputs cannot make a
 working package (nothing is written); 2 on a wrong command line.
 )";
 
-// A zip archive whose offsets pass 32 bits needs zip64, whose records carry
-// offsets the archive library does not shift past the launcher image.
-constexpr uint64_t kLargestArchive = 0xFFFFFFFEull;
-
 struct Field {
   std::string option;
   uint8_t key;
@@ -117,9 +113,6 @@ std::optional<std::string> InputProblem(const std::string& option, const fs::pat
   if (!fs::exists(status)) return named + "no such file";
   if (!fs::is_regular_file(status)) return named + "not a file";
   if (!std::ifstream(path, std::ios::binary)) return named + "it cannot be opened";
-  if (option != "--launcher" && fs::file_size(path, error) > kLargestArchive) {
-    return named + "4 GiB or larger: the archive would need zip64, which the launcher cannot open behind its image";
-  }
   return std::nullopt;
 }
 
@@ -184,10 +177,7 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
   if (!WriteZipArchive(archive.Path(), members, error)) return messages.Refuse("cannot write the archive: " + error);
   std::error_code sizeError;
   const uint64_t archiveSize = fs::file_size(archive.Path(), sizeError);
-  if (sizeError || archiveSize > kLargestArchive) {
-    return messages.Refuse("the archive is 4 GiB or larger: it would need zip64, which the launcher cannot open "
-                           "behind its image");
-  }
+  if (sizeError) return messages.Refuse("cannot read " + ShownPath(archive.Path()) + ": " + sizeError.message());
 
   const std::string trailer =
       package::BuildPackageTrailer(request.password.bytes, request.secondField.bytes, kThirdWord);
@@ -265,10 +255,12 @@ int RunBuild(const std::vector<std::string>& arguments) {
     return messages.Refuse(*problem);
   }
   const std::string trailer = package::BuildPackageTrailer(request.password.bytes, request.secondField.bytes, kThirdWord);
+  // The launcher never looks for the archive behind it, but other zip tools reading
+  // the package (unzip, 7-Zip) would take such a signature for the archive's end.
   for (const char* signature : {"PK\x05\x06", "PK\x06\x07"}) {
     if (trailer.find(signature, 0, 4) != std::string::npos) {
       return messages.Refuse("the trailer for this password and second field would hold a zip end-record signature, "
-                             "which the archive library would take for the end of the archive: choose another "
+                             "which other zip tools would take for the end of the archive: choose another "
                              "password or second field");
     }
   }
