@@ -102,7 +102,7 @@ int ZCALLBACK ErrorBounded(voidpf, voidpf stream) {
 
 unzFile OpenArchiveBefore(const std::wstring& path, uint64_t archiveEnd) {
   OpenRequest request{&path, archiveEnd};
-  zlib_filefunc64_def functions{OpenBounded, ReadBounded, WriteRefused, TellBounded,
+  zlib_filefunc64_def functions{OpenBounded, ReadBounded,  WriteRefused, TellBounded,
                                 SeekBounded, CloseBounded, ErrorBounded, &request};
   // The open function takes the path from the request; the library only passes it on.
   return unzOpen2_64(path.c_str(), &functions);
