@@ -33,7 +33,7 @@ std::vector<std::string> PreparePackage(const std::filesystem::path& path, const
 
 std::string MemberProblem(const RequiredMember& member, const MemberRead& read, const PreparedPackage& prepared,
                           bool codePageGiven) {
-  const std::string name = "member " + member.Name() + " (" + member.description + ")";
+  const std::string name = "member " + member.Name() + " (" + member.Description() + ")";
   // A password outside ASCII reads back differently on machines of another code page.
   const std::string hint = prepared.passwordIsAscii || codePageGiven
                                ? ""

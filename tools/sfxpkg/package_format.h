@@ -25,11 +25,10 @@ inline uint32_t FormatVersionOf(uint32_t thirdWord) {
 }
 
 // What sfxpkg adds to each member the launcher extracts (package/member_table.h):
-// the build option that supplies it and how messages name it.
+// the build option that supplies it.
 struct RequiredMember {
   package::PackageMember member;
   const char* option;
-  const char* description;
 
   std::string Name() const { return platform::WideToUtf8(member.archiveName); }
   // What the launcher calls the file; none: the package's own file name.
@@ -37,12 +36,14 @@ struct RequiredMember {
     if (member.fileName == nullptr) return std::nullopt;
     return platform::WideToUtf8(member.fileName);
   }
+  // How messages name it.
+  std::string Description() const { return FileName().value_or("the setup engine"); }
 };
 inline constexpr RequiredMember kRequiredMembers[] = {
-    {package::kPackageMembers[0], "--data", "setup.dat"},
-    {package::kPackageMembers[1], "--engine", "the setup engine"},
-    {package::kPackageMembers[2], "--ui", "Setup_UI.dll"},
-    {package::kPackageMembers[3], "--exp", "Setup_Exp.dll"},
+    {package::kPackageMembers[0], "--data"},
+    {package::kPackageMembers[1], "--engine"},
+    {package::kPackageMembers[2], "--ui"},
+    {package::kPackageMembers[3], "--exp"},
 };
 static_assert(std::size(kRequiredMembers) == std::size(package::kPackageMembers));
 

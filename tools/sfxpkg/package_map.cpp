@@ -128,9 +128,10 @@ void ExplainMissingTrailer(const std::string& tail, PackageMap& map) {
   const auto* bytes = Bytes(tail);
   const std::optional<uint64_t> distance = package::FindPackageMarker(bytes, tail.size());
   if (distance && *distance + package::kTrailerWordsSize <= tail.size()) {
-    const uint8_t* words = bytes + tail.size() - *distance - package::kTrailerWordsSize;
-    map.storedPasswordLength = Le32(words) ^ package::kPasswordLengthMask;
-    map.storedSecondLength = Le32(words + 4) ^ package::kSecondLengthMask;
+    const package::TrailerWords words =
+        package::DecodeTrailerWords(bytes + tail.size() - *distance - package::kTrailerWordsSize);
+    map.storedPasswordLength = words.passwordLength;
+    map.storedSecondLength = words.secondLength;
   }
   const size_t nearest = tail.rfind(package::kPackageMarker);
   if (nearest != std::string::npos) map.nearestMarkerDistance = tail.size() - nearest;
