@@ -31,6 +31,46 @@ std::string RawTrailer(uint32_t passwordLength, uint32_t secondLength) {
   return out + package::kPackageMarker;
 }
 
+// PE headers whose security directory names a certificate table at offset, of size.
+std::string PeHead(uint32_t offset, uint32_t size, uint16_t magic = 0x10B) {
+  std::string head(0x200, '\0');
+  const auto put = [&head](size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) head[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  head.replace(0, 2, "MZ");
+  put(0x3C, 0x40, 4);
+  head.replace(0x40, 4, std::string("PE\0\0", 4));
+  const size_t optional = 0x40 + 24;
+  const size_t fixed = magic == 0x10B ? 96 : 112;
+  put(0x40 + 20, static_cast<uint32_t>(fixed + 16 * 8), 2);  // size of the optional header
+  put(optional, magic, 2);
+  put(optional + fixed - 4, 16, 4);  // number of data directories
+  put(optional + fixed + 4 * 8, offset, 4);
+  put(optional + fixed + 4 * 8 + 4, size, 4);
+  return head;
+}
+
+// A package (image, archive and trailer) as signing leaves it: 3 bytes of alignment,
+// then the certificate table, which someone may have grown after signing: here with
+// a trailer and marker of their own at the very end of the file.
+constexpr size_t kSignedAlignment = 3;
+std::string SignedPackage(const std::string& package, size_t grownBy, uint16_t magic = 0x10B) {
+  const std::string table = std::string(1000 + grownBy, 'S') + Trailer("planted");
+  const auto offset = static_cast<uint32_t>(0x200 + package.size() + kSignedAlignment);
+  return PeHead(offset, static_cast<uint32_t>(table.size()), magic) + package + std::string(kSignedAlignment, '\0') +
+         table;
+}
+
+// The same file with the security directory's size off by delta: it names no table
+// that ends the file, so the file is read whole.
+std::string MisnamedTable(int delta) {
+  std::string file = SignedPackage(Image() + Trailer("real"), 0);
+  const uint32_t size = static_cast<uint32_t>(file.size() - 0x200 - Image().size() - Trailer("real").size() -
+                                              kSignedAlignment + delta);
+  return PeHead(static_cast<uint32_t>(0x200 + Image().size() + Trailer("real").size() + kSignedAlignment), size) +
+         file.substr(0x200);
+}
+
 struct TrailerCase {
   const char* what;
   std::string file;
@@ -70,6 +110,19 @@ TEST(PackageTrailer, FindsAndReadsTheTrailer) {
       {"a file shorter than the window is scanned whole", "xy" + Trailer("tiny") + "after",
        TrailerOutcome::kRead, L"tiny", L"info", 18},
       {"an empty file", "", TrailerOutcome::kDamaged, L"", L"", 0},
+      // A signed image ends where its certificate table begins: nothing in the table decides.
+      {"a signed image", SignedPackage(Image() + Trailer("real"), 0), TrailerOutcome::kRead, L"real", L"info",
+       13 + kSignedAlignment},
+      {"a certificate table grown past 40,948 bytes", SignedPackage(Image() + Trailer("real"), 50000),
+       TrailerOutcome::kRead, L"real", L"info", 13 + kSignedAlignment},
+      {"a PE32+ image", SignedPackage(Image() + Trailer("real"), 0, 0x20B), TrailerOutcome::kRead, L"real", L"info",
+       13 + kSignedAlignment},
+      {"an empty security directory", PeHead(0, 0) + Image() + Trailer("real") + "\0\0\0" + Trailer("planted"),
+       TrailerOutcome::kRead, L"planted", L"info", 13},
+      {"a table running past the file's end", MisnamedTable(1), TrailerOutcome::kRead, L"planted", L"info", 13},
+      {"a table that ends before the file's end", MisnamedTable(-1), TrailerOutcome::kRead, L"planted", L"info", 13},
+      {"a table beyond the file", PeHead(0xFFFFFFF0u, 0x20) + Image() + Trailer("real") + Trailer("planted"),
+       TrailerOutcome::kRead, L"planted", L"info", 13},
   };
   for (const TrailerCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -96,66 +149,6 @@ TEST(PackageTrailer, FindsAndReadsTheTrailer) {
       // image headers (for a certificate table), then the tail.
       EXPECT_EQ(file.ReadCount(), 2u);
     }
-  }
-}
-
-// PE headers whose security directory names a certificate table at offset, of size.
-std::string PeHead(uint32_t offset, uint32_t size, uint16_t magic = 0x10B) {
-  std::string head(0x200, '\0');
-  const auto put = [&head](size_t at, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) head[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-  };
-  head.replace(0, 2, "MZ");
-  put(0x3C, 0x40, 4);
-  head.replace(0x40, 4, std::string("PE\0\0", 4));
-  const size_t optional = 0x40 + 24;
-  const size_t fixed = magic == 0x10B ? 96 : 112;
-  put(0x40 + 20, static_cast<uint32_t>(fixed + 16 * 8), 2);  // size of the optional header
-  put(optional, magic, 2);
-  put(optional + fixed - 4, 16, 4);  // number of data directories
-  put(optional + fixed + 4 * 8, offset, 4);
-  put(optional + fixed + 4 * 8 + 4, size, 4);
-  return head;
-}
-
-TEST(PackageTrailer, ASignedImageEndsWhereItsCertificateTableBegins) {
-  // Whatever is in the table, someone may have put there after signing: here a
-  // trailer and marker of their own, at the very end of the file.
-  const std::string package = Image() + Trailer("real");
-  const std::string padding(3, '\0');
-  const auto table = [](size_t filler) { return std::string(filler, 'S') + Trailer("planted"); };
-  const auto signedFile = [&](const std::string& certificates, uint16_t magic) {
-    const uint32_t offset = static_cast<uint32_t>(0x200 + package.size() + padding.size());
-    return PeHead(offset, static_cast<uint32_t>(certificates.size()), magic) + package + padding + certificates;
-  };
-  const std::string grown = table(50000);
-  const uint32_t grownOffset = static_cast<uint32_t>(0x200 + package.size() + padding.size());
-  struct Case {
-    const char* what;
-    std::string file;
-    std::wstring password;
-  };
-  const Case cases[] = {
-      {"a table behind the marker", signedFile(table(1000), 0x10B), L"real"},
-      {"a table grown past 40,948 bytes", signedFile(grown, 0x10B), L"real"},
-      {"a PE32+ image", signedFile(table(1000), 0x20B), L"real"},
-      // Directories that name no table ending the file are ignored: the file is read whole.
-      {"an empty directory", PeHead(0, 0) + package + padding + table(1000), L"planted"},
-      {"a table running past the file's end",
-       PeHead(grownOffset, static_cast<uint32_t>(grown.size() + 1)) + package + padding + grown, L"planted"},
-      {"a table that ends before the file's end",
-       PeHead(grownOffset, static_cast<uint32_t>(grown.size() - 1)) + package + padding + grown, L"planted"},
-      {"an offset beyond the file", PeHead(0xFFFFFFF0u, 0x20) + package + padding + table(1000), L"planted"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    testsupport::ScratchFolder scratch;
-    const auto path = scratch.Write("package.exe", c.file);
-    testsupport::MessageBoxRecorder boxes;
-    package::PackageTrailer trailer;
-    EXPECT_EQ(package::ReadPackageTrailer(path.wstring(), trailer), TrailerOutcome::kRead);
-    EXPECT_EQ(trailer.password, c.password);
-    EXPECT_TRUE(boxes.Boxes().empty());
   }
 }
 
