@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the project's scripts. Not meant to be run on its own.
 
 # Where Debian's zlib source package is unpacked; the CMake build reads minizip from it.
@@ -47,27 +48,73 @@ write_deb_src_entries() {
   done
 }
 
+# Downloads fail now and then for reasons that pass (a dropped connection, a busy
+# mirror, apt's lock held by another run), so they get a few attempts.
+retry_attempts=3
+retry_pause=5
+
+# with_retries ERRFILE WHAT COMMAND...: runs COMMAND until it succeeds, at most
+# $retry_attempts times; the last attempt's standard error is left in ERRFILE.
+with_retries() {
+  local errfile=$1 what=$2 attempt=1 status
+  shift 2
+  while :; do
+    "$@" 2>"$errfile" && return 0
+    status=$?
+    [ "$attempt" -lt "$retry_attempts" ] || return "$status"
+    # A 404 is the archive's own answer, not a passing fault: asking again changes nothing.
+    if grep -qE '[[:space:]]404[[:space:]]+Not Found' "$errfile"; then return "$status"; fi
+    echo "bootstrap: $what failed (attempt $attempt of $retry_attempts), trying again in ${retry_pause}s" >&2
+    sleep "$retry_pause"
+    attempt=$((attempt + 1))
+  done
+}
+
+# Prints the tail of a captured error output, indented under the message that explains it.
+show_errors() {
+  tail -n 5 "$1" | sed 's/^/    /' >&2
+}
+
+# fetch_zlib_version DIR VERSION: downloads and unpacks one version into an empty DIR.
+fetch_zlib_version() {
+  rm -rf "$1" && mkdir -p "$1" && (cd "$1" && apt-get source -qq "zlib=$2" >/dev/null)
+}
+
 # Fetches and unpacks Debian's zlib source package once; later calls only check.
-# The newest version comes first (security updates included); when a mirror lacks
-# it, the next one the archive lists is tried.
+# The newest version comes first (security updates included); when it cannot be had,
+# the next one the archive lists is tried.
 fetch_zlib_source() {
-  local versions have work v unpacked
+  local versions have work v unpacked now recent newest
+  local failed_file=$zlib_source_root/fetch-failed tried=()
   have=$(cat "$zlib_source_dir/.debian-version" 2>/dev/null || true)
   mkdir -p "$zlib_source_root"
-  touch "$zlib_source_root/unavailable"
-  # Versions that this machine's mirror failed to serve are not asked for again.
-  versions=$(apt-cache showsrc zlib 2>/dev/null | awk '/^Version:/ { print $2 }' | sort -Vr | uniq |
-    grep -vxF -f "$zlib_source_root/unavailable" || true)
-  if [ -n "$have" ] && { [ -z "$versions" ] || [ "$have" = "$(echo "$versions" | head -n 1)" ]; }; then
-    return 0
+  # Earlier bootstraps listed versions here for good after one failed download.
+  rm -f "$zlib_source_root/unavailable"
+  now=$(date +%s)
+  versions=$(apt-cache showsrc zlib 2>/dev/null | awk '/^Version:/ { print $2 }' | sort -Vr | uniq)
+  if [ -n "$have" ]; then
+    # With sources already unpacked, a version that failed within the last day waits
+    # for the next day, so that every run does not sit through the same retries.
+    recent=$(awk -v now="$now" '$1 > now - 86400 { print $2 }' "$failed_file" 2>/dev/null || true)
+    if [ -n "$recent" ]; then
+      versions=$(echo "$versions" | grep -vxF -e "$recent" || true)
+    fi
+    newest=$(echo "$versions" | head -n 1)
+    if [ -z "$newest" ] || dpkg --compare-versions "$newest" le "$have"; then
+      return 0
+    fi
+  elif [ -z "$versions" ]; then
+    echo "bootstrap: apt-cache lists no zlib source package; are the deb-src entries in $deb_src_file and has apt-get update run?" >&2
+    return 1
   fi
-  mkdir -p "$zlib_source_root"
   work=$(mktemp -d "$zlib_source_root/fetch.XXXXXX")
   chmod 755 "$work"
   for v in $versions; do
-    [ -n "$have" ] && [ "$have" = "$v" ] && break   # what we have is the best that is served
-    if (cd "$work" && apt-get source -qq "zlib=$v" >/dev/null 2>"$work/err"); then
-      unpacked=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'zlib-*' | head -n 1)
+    # Nothing older than what is unpacked is worth fetching.
+    if [ -n "$have" ] && dpkg --compare-versions "$v" le "$have"; then break; fi
+    tried+=("$v")
+    if with_retries "$work/err" "apt-get source zlib=$v" fetch_zlib_version "$work/src" "$v"; then
+      unpacked=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'zlib-*' | head -n 1)
       if [ -f "$unpacked/contrib/minizip/unzip.c" ]; then
         echo "$v" > "$unpacked/.debian-version"
         rm -rf "$zlib_source_dir"
@@ -75,13 +122,18 @@ fetch_zlib_source() {
         rm -rf "$work"
         return 0
       fi
+      echo "(apt-get source worked, but the unpacked source has no contrib/minizip/unzip.c)" > "$work/err"
     fi
-    echo "bootstrap: zlib $v not available here, trying an older version" >&2
-    echo "$v" >> "$zlib_source_root/unavailable"
-    find "$work" -mindepth 1 -delete
+    echo "bootstrap: could not fetch zlib $v; apt-get said:" >&2
+    show_errors "$work/err"
+    { awk -v now="$now" '$1 > now - 86400' "$failed_file" 2>/dev/null || true; echo "$now $v"; } > "$failed_file.tmp"
+    mv "$failed_file.tmp" "$failed_file"
   done
   rm -rf "$work"
-  if [ -n "$have" ]; then return 0; fi
-  echo "bootstrap: could not fetch Debian's zlib source package" >&2
+  if [ -n "$have" ]; then
+    echo "bootstrap: keeping zlib $have (could not fetch ${tried[*]}; tried again after a day)" >&2
+    return 0
+  fi
+  echo "bootstrap: could not fetch Debian's zlib source package (tried ${tried[*]})" >&2
   return 1
 }
