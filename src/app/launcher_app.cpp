@@ -1,3 +1,4 @@
+// The run: from the version gate through extraction and the setup engine to the clean-up.
 #include "app/launcher_app.h"
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include "package/member_extraction.h"
 #include "package/member_table.h"
 #include "package/package_trailer.h"
+#include "package/user_texts.h"
 #include "platform/platform.h"
 
 namespace app {
@@ -28,7 +30,7 @@ bool KeepsWorkingFolder(int exitCode) { return exitCode == 0 || exitCode == 1641
 
 bool LauncherApp::InitInstance() {
   if (GetPlatformLevel() < kMinimumPlatformLevel) {
-    AfxMessageBox(L"Minimum OS is WinXP SP 3.", platform::kMbServiceNotification, 0);
+    AfxMessageBox(package::texts::kMinimumOs, platform::kMbServiceNotification, 0);
     return false;
   }
 
@@ -44,56 +46,48 @@ bool LauncherApp::InitInstance() {
   package::PackageTrailer trailer;
   if (package::ReadPackageTrailer(launcherPath, trailer) == package::TrailerOutcome::kDamaged) return false;
 
-  // Another launcher started at the same moment must neither choose this folder
-  // nor take it for an empty leftover before anything is in it.
   std::wstring workingFolder;
   platform::FolderInUse folderInUse;
-  {
-    platform::FolderChoiceLock choosing;
-    workingFolder = AllocateWorkingFolder();
-    if (!CreateWorkingFolder(workingFolder)) return false;
-    folderInUse.Hold(workingFolder);
-  }
+  if (!ProvideWorkingFolder(workingFolder, folderInUse)) return false;
 
-  // The archive is read from the bytes in front of the trailer only.
-  package::ArchiveHandle* archive = package::OpenArchive(launcherPath, trailer.archiveEnd);
-  if (archive == nullptr) {
-    // The empty working folder stays.
-    package::ShowLauncherMessage(package::kCorruptFileText);
-    return false;
-  }
-
-  const std::wstring settingsPath = workingFolder + kSettingsFileName;
-  const std::wstring enginePath = workingFolder + launcherFileName;
   // The name each member gets: the setup engine the package's own.
   auto fileNameOf = [&launcherFileName](const package::PackageMember& member) {
     return member.fileName != nullptr ? member.fileName : launcherFileName.c_str();
   };
-  // All four are attempted, whatever the earlier ones gave; codes are never negative.
-  int64_t result = 0;
-  for (const package::PackageMember& member : package::kPackageMembers) {
-    result += package::ExtractMember(archive, workingFolder.c_str(), member.archiveName, fileNameOf(member),
-                                     trailer.password.c_str());
-  }
-  package::CloseArchive(archive);
+  const std::wstring settingsPath = workingFolder + kSettingsFileName;
+  const std::wstring enginePath = workingFolder + launcherFileName;
 
-  bool showError = true;
-  if (result == 0) {
-    showError = false;
-    platform::AllowOwnerToRun(enginePath);
-    handoff::WriteSettingsFile(settingsPath, launcherPath, switches);
-    result = handoff::RunAndWait(enginePath, nullptr);
-    if (KeepsWorkingFolder(static_cast<int>(result))) return false;
+  // An archive that cannot be opened leaves its working folder, empty, as it always has.
+  bool keepFolder = true;
+  bool damaged = true;
+  // The archive is read from the bytes in front of the trailer only.
+  if (package::ArchiveHandle* archive = package::OpenArchive(launcherPath, trailer.archiveEnd)) {
+    // All four are attempted, whatever the earlier ones gave; codes are never negative.
+    int64_t extractionResult = 0;
+    for (const package::PackageMember& member : package::kPackageMembers) {
+      extractionResult += package::ExtractMember(archive, workingFolder.c_str(), member.archiveName,
+                                                 fileNameOf(member), trailer.password.c_str());
+    }
+    package::CloseArchive(archive);
+    damaged = extractionResult != 0;
+    keepFolder = false;
+    // An engine that its owner may not run cannot start: it goes like one that failed.
+    if (!damaged && platform::AllowOwnerToRun(enginePath)) {
+      handoff::WriteSettingsFile(settingsPath, launcherPath, switches);
+      keepFolder = KeepsWorkingFolder(handoff::RunAndWait(enginePath));
+    }
   }
 
-  // Clean-up: what the launcher put there goes; a folder the engine left files in stays.
-  platform::RemoveFile(settingsPath);
-  for (const package::PackageMember& member : package::kPackageMembers) {
-    platform::RemoveFile(workingFolder + fileNameOf(member));
+  if (!keepFolder) {
+    // What the launcher put there goes; a folder the engine left files in stays.
+    platform::RemoveFile(settingsPath);
+    for (const package::PackageMember& member : package::kPackageMembers) {
+      platform::RemoveFile(workingFolder + fileNameOf(member));
+    }
+    folderInUse.Release();
+    platform::RemoveFolder(workingFolder);
   }
-  folderInUse.Release();
-  platform::RemoveFolder(workingFolder);
-  if (result != 0 && showError) package::ShowLauncherMessage(package::kCorruptFileText);
+  if (damaged) package::ShowLauncherMessage(package::texts::kCorruptFile);
   return false;
 }
 

@@ -1,6 +1,8 @@
+// Choosing, creating and holding the run's working folder.
 #include "app/working_folder.h"
 
 #include "package/launcher_message.h"
+#include "package/user_texts.h"
 #include "platform/platform.h"
 
 namespace app {
@@ -41,8 +43,21 @@ bool CreateWorkingFolder(const std::wstring& folder) {
   const bool created = platform::CreateFolder(folder);
   if (created) platform::SetAttributesNormal(folder);
   if (!created || !platform::PathExists(folder)) {
-    package::ShowLauncherMessage(L"The installer has insufficient privileges to create this directory:\n" + folder +
-                                 L".\nThe installation cannot continue.");
+    package::ShowLauncherMessage(package::texts::FolderNotCreated(folder));
+    return false;
+  }
+  return true;
+}
+
+bool ProvideWorkingFolder(std::wstring& folder, platform::FolderInUse& inUse) {
+  // Launchers started at the same moment must not choose the same folder.
+  const platform::FolderChoiceLock choosing(platform::TempDirectory(), L"sfx-launcher.KIVOTemp");
+  folder = AllocateWorkingFolder();
+  if (!CreateWorkingFolder(folder)) return false;
+  if (!inUse.Hold(folder)) {
+    // Unheld, another launcher could take the empty folder for its own leftover.
+    platform::RemoveFolder(folder);
+    package::ShowLauncherMessage(package::texts::FolderNotCreated(folder));
     return false;
   }
   return true;

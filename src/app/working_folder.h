@@ -1,5 +1,9 @@
+// The run's working folder: chosen among KIVOTemp0 to KIVOTemp199 in the temporary
+// directory, created, and held against other launchers for the run.
 #pragma once
 #include <string>
+
+#include "platform/platform.h"
 
 namespace app {
 
@@ -14,5 +18,10 @@ std::wstring AllocateWorkingFolder();
 
 // Creates the chosen folder. On failure shows the privileges message and returns false.
 bool CreateWorkingFolder(const std::wstring& folder);
+
+// Chooses and creates the run's folder while other launchers of the user wait, and
+// holds it in use, so that none of them takes it for an empty leftover. False after
+// the privileges message, with nothing left behind, when it cannot be created or held.
+bool ProvideWorkingFolder(std::wstring& folder, platform::FolderInUse& inUse);
 
 }  // namespace app

@@ -1,3 +1,4 @@
+// The application object, its start-up, the command-line feeder and the framework's box.
 #include "framework/afxwin.h"
 
 #include <vector>
@@ -33,7 +34,10 @@ int CWinApp::Run() { return ExitInstance(); }
 int CWinApp::ExitInstance() { return 0; }
 
 void CWinApp::ParseCommandLine(CCommandLineInfo& info) const {
-  const std::vector<std::wstring> arguments = platform::CommandLineArguments();
+  AfxParseArguments(platform::CommandLineArguments(), info);
+}
+
+void AfxParseArguments(const std::vector<std::wstring>& arguments, CCommandLineInfo& info) {
   for (size_t i = 1; i < arguments.size(); ++i) {
     const std::wstring& argument = arguments[i];
     const bool isFlag =

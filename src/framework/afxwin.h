@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class CCommandLineInfo {
  public:
@@ -43,6 +44,10 @@ CWinApp* AfxGetApp();
 
 // Framework start-up: runs the application object and returns the process exit status.
 int AfxWinMain();
+
+// Hands every argument after the program path (arguments[0]) to info, as
+// CWinApp::ParseCommandLine does with the process's own arguments.
+void AfxParseArguments(const std::vector<std::wstring>& arguments, CCommandLineInfo& info);
 
 // A message box titled with the application's name.
 int AfxMessageBox(const wchar_t* text, unsigned type = 0, unsigned helpId = 0);

@@ -1,3 +1,4 @@
+// Starting the setup engine and waiting for it, with a failure never read as success.
 #include "handoff/engine_launch.h"
 
 #include <cstdint>
@@ -17,26 +18,16 @@ int FailureCode() {
 }
 }  // namespace
 
-int RunAndWait(const std::wstring& targetPath, const std::wstring* parameters, bool wait, int showMode) {
-  if (targetPath.empty()) return 0;
+int RunAndWait(const std::wstring& targetPath) {
   const platform::PathParts parts = platform::SplitPath(targetPath);
-  const std::wstring directory = parts.drive + parts.directory;
-
   platform::ProcessHandle process;
-  if (!process.Start(targetPath, parameters, directory, showMode, wait)) return FailureCode();
-  if (!wait) return 0;
+  if (!process.Start(targetPath, parts.drive + parts.directory)) return FailureCode();
 
   bool ended = false;
   for (int attempt = 0; attempt < kWaitAttempts && !ended; ++attempt) ended = process.WaitForEnd();
   uint32_t exitCode = 0;
-  int result = 0;
-  if (ended && process.ExitCode(exitCode)) {
-    result = static_cast<int>(exitCode);
-  } else {
-    result = FailureCode();
-  }
-  process.Close();
-  return result;
+  if (!ended || !process.ExitCode(exitCode)) return FailureCode();
+  return static_cast<int>(exitCode);
 }
 
 }  // namespace handoff

@@ -2,6 +2,7 @@
 
 #include "package/bounded_archive.h"
 #include "package/fatal_error.h"
+#include "package/user_texts.h"
 #include "platform/platform.h"
 
 namespace package {
@@ -19,7 +20,7 @@ ArchiveHandle* OpenArchive(const std::wstring& path, uint64_t archiveEnd) {
   if (handle == nullptr) return nullptr;
   handle->archive = OpenArchiveBefore(path, archiveEnd);
   if (unzGetGlobalInfo(handle->archive, &handle->globalInfo) != UNZ_OK) {
-    ReportFatalError(L"Corrupt archive!", platform::kErrorInstallPackageInvalid);
+    ReportFatalError(texts::kCorruptArchive, platform::kErrorInstallPackageInvalid);
     ProcessHeapFree(handle);
     return nullptr;
   }

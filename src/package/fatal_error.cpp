@@ -3,6 +3,7 @@
 #include <string>
 
 #include "framework/afxwin.h"
+#include "package/user_texts.h"
 #include "platform/platform.h"
 
 namespace package {
@@ -10,7 +11,7 @@ namespace package {
 int ReportFatalError(const wchar_t* message, int code) {
   int lastError = platform::LastError();
   if (lastError == 0) lastError = platform::kErrorInvalidFunction;
-  const std::wstring text = std::wstring(L"Fatal error:\n\n") + message + L" " + platform::SystemErrorText(lastError);
+  const std::wstring text = std::wstring(texts::kFatalError) + message + L" " + platform::SystemErrorText(lastError);
   AfxMessageBox(text.c_str(), platform::kMbOk | platform::kMbIconHand, 0);
   return code;
 }

@@ -6,6 +6,7 @@
 #include "package/fatal_error.h"
 #include "package/member_stream.h"
 #include "package/path_helpers.h"
+#include "package/user_texts.h"
 #include "platform/platform.h"
 
 namespace package {
@@ -13,8 +14,6 @@ namespace {
 
 constexpr size_t kTransferBufferSize = 0xFFFF;
 constexpr size_t kConvertedTextSize = platform::kMaxPathBytes + 1;
-constexpr wchar_t kNotExtracted[] = L"Datei konnte nicht entpackt werden.";
-constexpr wchar_t kCorruptArchive[] = L"Corrupt archive!";
 
 using ConvertedText = std::array<char, kConvertedTextSize>;
 
@@ -30,7 +29,7 @@ bool Convert(const wchar_t* text, ConvertedText& out) {
 // Texts beyond the path limits are refused, never cut short.
 int RefuseTooLong() {
   platform::SetLastError(platform::kErrorFilenameExcedRange);
-  return ReportFatalError(kNotExtracted, platform::kErrorFilenameExcedRange);
+  return ReportFatalError(texts::kNotExtracted, platform::kErrorFilenameExcedRange);
 }
 
 // Makes path absolute in place; false when the result would not fit.
@@ -69,7 +68,7 @@ class OutputFileSink final : public MemberSink {
     if (platform::PathExistsAnsi(outputPath_.data())) {
       platform::SetAttributesNormalAnsi(outputPath_.data());
       if (!platform::RemoveFileAnsi(outputPath_.data())) {
-        return Fail(ReportFatalError(L"Deletefile failed.", platform::kErrorWriteProtect));
+        return Fail(ReportFatalError(texts::kDeleteFailed, platform::kErrorWriteProtect));
       }
     }
 
@@ -80,8 +79,9 @@ class OutputFileSink final : public MemberSink {
       created = file_.Create(outputPath_.data());
     }
     if (!created) {
-      const int error = platform::LastError();
-      return Fail(ReportFatalError(kNotExtracted, error));
+      // A failure that leaves no code behind must not read as success.
+      if (platform::LastError() == 0) platform::SetLastError(platform::kErrorOpenFailed);
+      return Fail(ReportFatalError(texts::kNotExtracted, platform::LastError()));
     }
     return true;
   }
@@ -91,12 +91,14 @@ class OutputFileSink final : public MemberSink {
     // A write that stores less than it was given is as much a failure as one that fails.
     if (file_.Write(data, size, written) && written == size) return true;
     if (platform::LastError() == 0) platform::SetLastError(platform::kErrorWriteFault);
-    return Fail(ReportFatalError(kNotExtracted, platform::kErrorWriteFault));
+    return Fail(ReportFatalError(texts::kNotExtracted, platform::kErrorWriteFault));
   }
 
   // The code of the failure this sink reported, 0 when none.
   int Result() const { return result_; }
-  void Close() { file_.Close(); }
+  // Closing may report a write the system had deferred; a file whose data did not
+  // all arrive is not extracted.
+  bool Close() { return file_.Close(); }
 
  private:
   bool Fail(int code) {
@@ -141,11 +143,11 @@ int ExtractMember(ArchiveHandle* handle, const wchar_t* outputFolder, const wcha
 int ExtractCurrentMember(unzFile archive, const char* outputFolder, const char* newName, const char* password) {
   MemberInfo info;
   if (!ReadCurrentMemberInfo(archive, info)) {
-    return ReportFatalError(kCorruptArchive, platform::kErrorInstallPackageInvalid);
+    return ReportFatalError(texts::kCorruptArchive, platform::kErrorInstallPackageInvalid);
   }
 
   platform::CommittedBuffer transfer(kTransferBufferSize);
-  if (!transfer) return ReportFatalError(L"Alloc failed!", platform::kErrorOutOfMemory);
+  if (!transfer) return ReportFatalError(texts::kAllocFailed, platform::kErrorOutOfMemory);
 
   const size_t lastSeparator = info.name.find_last_of("/\\");
   const size_t baseName = lastSeparator == std::string::npos ? 0 : lastSeparator + 1;
@@ -164,19 +166,21 @@ int ExtractCurrentMember(unzFile archive, const char* outputFolder, const char* 
   OutputFileSink sink(outputPath, memberHasFolders);
   const MemberReadResult read =
       StreamCurrentMember(archive, password, info.size, transfer.Data(), transfer.Size(), sink);
-  sink.Close();
+  const bool closed = sink.Close();
   switch (read.status) {
     case MemberReadStatus::kRead:
-      return 0;
+      if (closed) return 0;
+      if (platform::LastError() == 0) platform::SetLastError(platform::kErrorWriteFault);
+      return ReportFatalError(texts::kNotExtracted, platform::kErrorWriteFault);
     case MemberReadStatus::kOpenRefused:
-      return ReportFatalError(L"Passwort scheint fehlerhaft.", platform::kErrorInvalidPassword);
+      return ReportFatalError(texts::kWrongPassword, platform::kErrorInvalidPassword);
     case MemberReadStatus::kNotStored:
       return sink.Result();  // the sink has shown its box
     case MemberReadStatus::kDataDamaged:
     case MemberReadStatus::kCrcMismatch:
       break;
   }
-  return ReportFatalError(kCorruptArchive, platform::kErrorInstallPackageInvalid);
+  return ReportFatalError(texts::kCorruptArchive, platform::kErrorInstallPackageInvalid);
 }
 
 }  // namespace package

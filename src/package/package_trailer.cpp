@@ -7,6 +7,7 @@
 
 #include "package/launcher_message.h"
 #include "package/signed_image.h"
+#include "package/user_texts.h"
 
 namespace package {
 namespace {
@@ -109,7 +110,7 @@ TrailerOutcome ReadPackageTrailer(const std::wstring& path, PackageTrailer& trai
   const std::optional<TrailerLayout> layout = ReadTrailerLayout(file);
   file.Close();
   if (!layout) {
-    ShowLauncherMessage(kCorruptFileText);
+    ShowLauncherMessage(texts::kCorruptFile);
     return TrailerOutcome::kDamaged;
   }
   trailer.password = platform::FromAnsi(layout->passwordField);

@@ -1,6 +1,6 @@
-// The narrow operating-system layer. Everything the launcher needs from the system
-// goes through these functions; win32/ calls the Win32 API, posix/ gives the same
-// results on POSIX hosts, Windows error numbers included.
+// The narrow operating-system layer: one function per system service. win32/ calls
+// the Win32 API, posix/ gives the same results on POSIX hosts, Windows error numbers
+// included. It knows nothing of its callers: names and paths come from them.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +24,7 @@ enum ErrorCode : int {
   kErrorOutOfMemory = 14,
   kErrorWriteProtect = 19,
   kErrorWriteFault = 29,
+  kErrorOpenFailed = 110,
   kErrorReadFault = 30,
   kErrorSharingViolation = 32,
   kErrorNotSupported = 50,
@@ -40,8 +41,37 @@ enum ErrorCode : int {
   kErrorInstallPackageInvalid = 1620,
 };
 
-// The separator that the launcher puts between folders of a path it forms.
+// The separator between the folders of a path.
 extern const wchar_t kPathSeparator;
+
+// A system handle (a Win32 HANDLE, a POSIX file descriptor) that closes itself.
+class UniqueHandle {
+ public:
+  UniqueHandle() = default;
+  explicit UniqueHandle(intptr_t value) : value_(value) {}
+  ~UniqueHandle() { Close(); }
+  UniqueHandle(UniqueHandle&& other) noexcept : value_(other.value_) { other.value_ = kNone; }
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) {
+      Close();
+      value_ = other.value_;
+      other.value_ = kNone;
+    }
+    return *this;
+  }
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+  explicit operator bool() const { return value_ != kNone; }
+  intptr_t Get() const { return value_; }
+  // Closes the handle now. False, with the last error set, when the system reports
+  // a failure; having nothing to close is none.
+  bool Close();
+
+ private:
+  static constexpr intptr_t kNone = -1;
+  intptr_t value_ = kNone;
+};
 
 // --- The running program ------------------------------------------------------
 
@@ -53,7 +83,8 @@ struct OsVersion {
 // The system's version report; all zero when the query fails.
 OsVersion QueryOsVersion();
 
-// Full path of the running program's own file ("" when the system cannot tell).
+// Full path of the running program's own file ("" when the system cannot tell it
+// whole).
 std::wstring ModuleFileName();
 
 // The program's arguments as the runtime library splits them, argument 0 first.
@@ -84,69 +115,68 @@ PathParts SplitPath(const std::wstring& path);
 std::wstring TempDirectory();
 
 bool CreateFolder(const std::wstring& path);   // the new folder is private to its owner on POSIX
-// Removes an empty folder unless another launcher holds it (see FolderInUse).
+// Removes an empty folder unless another process holds it (see FolderInUse).
 bool RemoveLeftoverFolder(const std::wstring& path);
 bool RemoveFolder(const std::wstring& path);   // only an empty folder
 bool RemoveFile(const std::wstring& path);
 bool SetAttributesNormal(const std::wstring& path);
 bool PathExists(const std::wstring& path);
 
-// Launchers of one user started at the same moment must not choose the same
-// working folder: the choice and the creation happen under this lock, and the
-// chosen folder is then held in use for the run. A lock that cannot be had within
-// a few seconds is given up on rather than waited for.
+// A lock among the processes of one user on choosing and creating folders in
+// directory: a named mutex (name) on Windows, a lock on the directory itself on
+// POSIX. A lock that cannot be had within a few seconds is given up on rather than
+// waited for.
 class FolderChoiceLock {
  public:
-  FolderChoiceLock();
+  FolderChoiceLock(const std::wstring& directory, const std::wstring& name);
   ~FolderChoiceLock();
   FolderChoiceLock(const FolderChoiceLock&) = delete;
   FolderChoiceLock& operator=(const FolderChoiceLock&) = delete;
 
  private:
-  intptr_t handle_ = -1;
+  UniqueHandle lock_;
 };
 
-// Keeps other launchers from taking a working folder that is still empty for a
-// leftover while it lives.
+// Holds a folder in use while it lives, so that RemoveLeftoverFolder of another
+// process leaves it alone even while it is empty.
 class FolderInUse {
  public:
   FolderInUse() = default;
-  ~FolderInUse();
   FolderInUse(const FolderInUse&) = delete;
   FolderInUse& operator=(const FolderInUse&) = delete;
 
+  // False, with the last error set, when the folder cannot be held.
   bool Hold(const std::wstring& folder);
-  void Release();
+  void Release() { folder_.Close(); }
 
  private:
-  intptr_t handle_ = -1;
+  UniqueHandle folder_;
 };
 
 // A file opened for reading that others may go on reading and writing.
 class ReadOnlyFile {
  public:
   ReadOnlyFile() = default;
-  ~ReadOnlyFile();
   ReadOnlyFile(const ReadOnlyFile&) = delete;
   ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
   bool Open(const std::wstring& path);
-  void Close();
-  bool IsOpen() const;
+  void Close() { file_.Close(); }
+  bool IsOpen() const { return static_cast<bool>(file_); }
   std::optional<uint64_t> Size() const;
-  // Reads up to count bytes at offset; returns how many arrived (0 on failure).
+  // Reads count bytes at offset, fewer only at the end of the file or on a failure
+  // (the last error then set); returns how many arrived.
   size_t ReadAt(uint64_t offset, void* buffer, size_t count);
-  // How many reads this object has issued, for tests that bound the I/O.
+  // How many reads this object has been asked for, for tests that bound the I/O.
   unsigned ReadCount() const { return reads_; }
 
  private:
-  intptr_t handle_ = -1;
+  UniqueHandle file_;
   unsigned reads_ = 0;
 };
 
 // --- 8-bit paths -------------------------------------------------------------------
-// The extraction core works on paths in the system's 8-bit code page, in fixed
-// buffers of kMaxPathBytes.
+// Paths in the system's 8-bit code page, in fixed buffers of kMaxPathBytes.
 
 inline constexpr size_t kMaxPathBytes = 260;  // MAX_PATH, terminator included
 
@@ -164,17 +194,18 @@ bool CreateFolderTreeAnsi(const char* path);
 class OutputFile {
  public:
   OutputFile() = default;
-  ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
   bool Create(const char* path);
   // False when the system reports a failure; written is what it stored.
   bool Write(const void* data, size_t count, size_t& written);
-  void Close();
+  // False, with the last error set, when closing reports a failure: a write the
+  // system had deferred (to a full disk, a network share) did not succeed.
+  bool Close() { return file_.Close(); }
 
  private:
-  intptr_t handle_ = -1;
+  UniqueHandle file_;
 };
 
 // Lets the owner of a file run it (POSIX); Windows runs any file it may read.
@@ -217,26 +248,24 @@ bool WriteProfileEntry(const std::wstring& section, const std::wstring& key, con
 
 // --- Processes ----------------------------------------------------------------------
 
+// A program started without parameters in a normal window, to be waited for.
 class ProcessHandle {
  public:
   ProcessHandle() = default;
-  ~ProcessHandle();
   ProcessHandle(const ProcessHandle&) = delete;
   ProcessHandle& operator=(const ProcessHandle&) = delete;
 
   // Starts program (the shell's "open" on Windows, a direct start on POSIX) with
-  // the parameters in directory. False, with the last error set, when it fails.
-  bool Start(const std::wstring& program, const std::wstring* parameters, const std::wstring& directory,
-             int showMode, bool keepHandle);
-  bool HasProcess() const { return handle_ != 0; }
+  // directory as its current folder. False, with the last error set, when it fails.
+  bool Start(const std::wstring& program, const std::wstring& directory);
   // True once the process has ended; false when the wait itself failed.
   bool WaitForEnd();
   // The ended process's exit code; false, with the last error set, when unreadable.
   bool ExitCode(uint32_t& code);
-  void Close();
 
  private:
-  intptr_t handle_ = 0;
+  UniqueHandle process_;    // Windows: the process
+  intptr_t processId_ = 0;  // POSIX: the child, until it is reaped
   int status_ = 0;
   bool ended_ = false;
 };

@@ -30,8 +30,6 @@ struct EngineFolder {
   }
 };
 
-TEST(EngineLaunch, AnEmptyPathStartsNothing) { EXPECT_EQ(handoff::RunAndWait(L"", nullptr), 0); }
-
 TEST(EngineLaunch, AMissingProgramGivesTheSystemsCode) {
   // The Windows shell answers with a box of its own in this process, which nobody
   // here would close; the whole-run tests on a screen cover that case.
@@ -39,7 +37,7 @@ TEST(EngineLaunch, AMissingProgramGivesTheSystemsCode) {
     GTEST_SKIP() << "the shell's box would wait on the screen";
   }
   testsupport::ScratchFolder scratch;
-  const int result = handoff::RunAndWait((scratch.Path() / "missing.exe").wstring(), nullptr);
+  const int result = handoff::RunAndWait((scratch.Path() / "missing.exe").wstring());
   // The shell tells the user itself and gives ERROR_FILE_NOT_FOUND; where it cannot
   // show its box (Wine without a display) it fails with the box's error instead.
   if (testsupport::BoxesOnStandardError()) {
@@ -58,22 +56,16 @@ TEST(EngineLaunch, StartsInTheProgramsFolderAndReturnsItsExitCode) {
   for (const uint32_t code : codes) {
     SCOPED_TRACE(code);
     testsupport::ScopedEnvironmentVariable exitWith("SFX_TEST_EXIT", std::to_wstring(code));
-    EXPECT_EQ(static_cast<uint32_t>(handoff::RunAndWait(engine.engine.wstring(), nullptr)), code);
+    EXPECT_EQ(static_cast<uint32_t>(handoff::RunAndWait(engine.engine.wstring())), code);
   }
   EXPECT_EQ(engine.Reported("cwd"), engine.folder.u8string());  // the folder, reached through its closing separator
   EXPECT_EQ(engine.Reported("arguments"), "0");
 }
 
-TEST(EngineLaunch, WithoutWaitingReturnsAtOnce) {
-  EngineFolder engine;
-  testsupport::ScopedEnvironmentVariable exitWith("SFX_TEST_EXIT", L"7");
-  EXPECT_EQ(handoff::RunAndWait(engine.engine.wstring(), nullptr, false, handoff::kShowNormal), 0);
-}
-
 TEST(EngineLaunch, AnEngineEndedByACrashHasFailed) {
   EngineFolder engine;
   testsupport::ScopedEnvironmentVariable crash("SFX_TEST_CRASH", L"1");
-  const int result = handoff::RunAndWait(engine.engine.wstring(), nullptr);
+  const int result = handoff::RunAndWait(engine.engine.wstring());
   EXPECT_NE(result, 0);
   EXPECT_NE(result, 1641);
   EXPECT_NE(result, 3010);

@@ -1,4 +1,4 @@
-// The 8-bit file calls of the extraction core, memory and the process heap.
+// The 8-bit path and file calls, memory and the process heap.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -71,8 +71,6 @@ bool CreateFolderTreeAnsi(const char* path) {
   return created;
 }
 
-OutputFile::~OutputFile() { Close(); }
-
 bool OutputFile::Create(const char* path) {
   Close();
   // Never follows a symbolic link planted at the output path.
@@ -82,25 +80,20 @@ bool OutputFile::Create(const char* path) {
     if (errno == ENOENT) return SetLastError(kErrorPathNotFound), false;
     return FailWithErrno();
   }
-  handle_ = fd;
+  file_ = UniqueHandle(fd);
   return true;
 }
 
 bool OutputFile::Write(const void* data, size_t count, size_t& written) {
   written = 0;
   while (written < count) {
-    const ssize_t stored = write(static_cast<int>(handle_), static_cast<const char*>(data) + written, count - written);
+    const ssize_t stored = write(static_cast<int>(file_.Get()), static_cast<const char*>(data) + written, count - written);
     if (stored < 0 && errno == EINTR) continue;
     if (stored < 0) return FailWithErrno();
     if (stored == 0) break;
     written += static_cast<size_t>(stored);
   }
   return true;
-}
-
-void OutputFile::Close() {
-  if (handle_ != -1) close(static_cast<int>(handle_));
-  handle_ = -1;
 }
 
 bool AllowOwnerToRun(const std::wstring& path) {

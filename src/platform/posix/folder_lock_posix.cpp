@@ -1,9 +1,12 @@
+// Folders held against other processes: a lock on the directory for choosing them,
+// a shared lock that keeps a folder from being taken for an empty leftover.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <ctime>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/posix/errors_posix.h"
@@ -20,57 +23,41 @@ int OpenFolder(const std::wstring& path) {
 }  // namespace
 
 bool RemoveLeftoverFolder(const std::wstring& path) {
-  const int fd = OpenFolder(path);
-  if (fd < 0) return FailWithErrno();
-  // A launcher that holds the folder keeps a shared lock on it.
-  bool removed = false;
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-    removed = rmdir(WideToUtf8(path).c_str()) == 0 || FailWithErrno();
-  } else {
+  const UniqueHandle folder(OpenFolder(path));
+  if (!folder) return FailWithErrno();
+  // A process that holds the folder keeps a shared lock on it.
+  if (flock(static_cast<int>(folder.Get()), LOCK_EX | LOCK_NB) != 0) {
     SetLastError(kErrorSharingViolation);
+    return false;
   }
-  close(fd);
-  return removed;
+  return rmdir(WideToUtf8(path).c_str()) == 0 || FailWithErrno();
 }
 
-FolderChoiceLock::FolderChoiceLock() {
-  // The temporary directory itself carries the lock: it exists wherever the
-  // folders are chosen, and nothing has to be created for it.
-  const int fd = OpenFolder(TempDirectory());
-  if (fd < 0) return;
+FolderChoiceLock::FolderChoiceLock(const std::wstring& directory, const std::wstring&) {
+  // The directory itself carries the lock: it exists wherever the folders are
+  // chosen, and nothing has to be created for it.
+  UniqueHandle folder(OpenFolder(directory));
+  if (!folder) return;
   for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      handle_ = fd;
+    if (flock(static_cast<int>(folder.Get()), LOCK_EX | LOCK_NB) == 0) {
+      lock_ = std::move(folder);  // closing it releases the lock
       return;
     }
     const timespec pause{0, kLockPauseNanoseconds};
     nanosleep(&pause, nullptr);
   }
-  close(fd);
 }
 
-FolderChoiceLock::~FolderChoiceLock() {
-  if (handle_ != -1) close(static_cast<int>(handle_));  // closing releases the lock
-}
-
-FolderInUse::~FolderInUse() { Release(); }
+FolderChoiceLock::~FolderChoiceLock() = default;
 
 bool FolderInUse::Hold(const std::wstring& folder) {
   Release();
-  const int fd = OpenFolder(folder);
-  if (fd < 0) return FailWithErrno();
-  if (flock(fd, LOCK_SH) != 0) {
-    FailWithErrno();
-    close(fd);
-    return false;
-  }
-  handle_ = fd;
+  UniqueHandle held(OpenFolder(folder));
+  if (!held) return FailWithErrno();
+  // Others' leftover removal tries for an exclusive lock first.
+  if (flock(static_cast<int>(held.Get()), LOCK_SH) != 0) return FailWithErrno();
+  folder_ = std::move(held);
   return true;
-}
-
-void FolderInUse::Release() {
-  if (handle_ != -1) close(static_cast<int>(handle_));
-  handle_ = -1;
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/posix/arguments_posix.h"
@@ -21,6 +22,14 @@ std::string Native(const std::wstring& path) { return WideToUtf8(path); }
 }  // namespace
 
 const wchar_t kPathSeparator = L'/';
+
+bool UniqueHandle::Close() {
+  if (value_ == kNone) return true;
+  // The descriptor is gone whatever close reports; a failure is still one.
+  const bool closed = close(static_cast<int>(value_)) == 0 || FailWithErrno();
+  value_ = kNone;
+  return closed;
+}
 
 void SetProcessArguments(int argc, char** argv) {
   g_arguments.assign(argv, argv + argc);
@@ -116,34 +125,23 @@ bool PathExists(const std::wstring& path) {
   return lstat(Native(path).c_str(), &info) == 0 || FailWithErrno();
 }
 
-ReadOnlyFile::~ReadOnlyFile() { Close(); }
-
 bool ReadOnlyFile::Open(const std::wstring& path) {
   Close();
-  const int fd = open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return FailWithErrno();
+  UniqueHandle file(open(Native(path).c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) return FailWithErrno();
   struct stat info;
-  const bool known = fstat(fd, &info) == 0;
-  if (!known || S_ISDIR(info.st_mode)) {
-    if (known) errno = EISDIR;
-    FailWithErrno();
-    close(fd);
-    return false;
+  if (fstat(static_cast<int>(file.Get()), &info) != 0) return FailWithErrno();
+  if (S_ISDIR(info.st_mode)) {
+    errno = EISDIR;
+    return FailWithErrno();
   }
-  handle_ = fd;
+  file_ = std::move(file);
   return true;
 }
 
-void ReadOnlyFile::Close() {
-  if (IsOpen()) close(static_cast<int>(handle_));
-  handle_ = -1;
-}
-
-bool ReadOnlyFile::IsOpen() const { return handle_ != -1; }
-
 std::optional<uint64_t> ReadOnlyFile::Size() const {
   struct stat info;
-  if (!IsOpen() || fstat(static_cast<int>(handle_), &info) != 0) return std::nullopt;
+  if (!IsOpen() || fstat(static_cast<int>(file_.Get()), &info) != 0) return std::nullopt;
   return static_cast<uint64_t>(info.st_size);
 }
 
@@ -152,7 +150,7 @@ size_t ReadOnlyFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
   ++reads_;
   size_t total = 0;
   while (total < count) {
-    const ssize_t got = pread(static_cast<int>(handle_), static_cast<char*>(buffer) + total, count - total,
+    const ssize_t got = pread(static_cast<int>(file_.Get()), static_cast<char*>(buffer) + total, count - total,
                               static_cast<off_t>(offset + total));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {

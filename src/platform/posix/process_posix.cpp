@@ -1,4 +1,4 @@
-// Profile writing and starting the setup engine directly, without a shell.
+// Profile writing, and starting a program directly, without a shell.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -32,14 +32,20 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// The file's lines; none for a missing file. False, with the last error set, when it
+// cannot be read whole: rewriting it then would lose what could not be read.
 bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT || FailWithErrno();
+  const UniqueHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) return errno == ENOENT || FailWithErrno();
   std::string content;
   char buffer[4096];
-  ssize_t got;
-  while ((got = read(fd, buffer, sizeof buffer)) > 0) content.append(buffer, static_cast<size_t>(got));
-  close(fd);
+  for (;;) {
+    const ssize_t got = read(static_cast<int>(file.Get()), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return FailWithErrno();
+    if (got == 0) break;
+    content.append(buffer, static_cast<size_t>(got));
+  }
   size_t start = 0;
   while (start < content.size()) {
     size_t end = content.find('\n', start);
@@ -98,50 +104,63 @@ bool WriteProfileEntry(const std::wstring& section, const std::wstring& key, con
 
   std::string content;
   for (const std::string& line : lines) content += line + "\r\n";
-  const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return FailWithErrno();
+  UniqueHandle out(open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!out) return FailWithErrno();
   size_t written = 0;
   while (written < content.size()) {
-    const ssize_t stored = write(fd, content.data() + written, content.size() - written);
+    const ssize_t stored = write(static_cast<int>(out.Get()), content.data() + written, content.size() - written);
     if (stored < 0 && errno == EINTR) continue;
     if (stored <= 0) break;
     written += static_cast<size_t>(stored);
   }
   const bool complete = written == content.size() || FailWithErrno();
-  return (close(fd) == 0 || FailWithErrno()) && complete;
+  return out.Close() && complete;
 }
 
-ProcessHandle::~ProcessHandle() { Close(); }
+// The actions that make the child start in directory. False, with the last error
+// set, when one cannot be recorded: the engine must never start elsewhere.
+class SpawnActions {
+ public:
+  SpawnActions() : ready_(posix_spawn_file_actions_init(&actions_) == 0) {}
+  ~SpawnActions() {
+    if (ready_) posix_spawn_file_actions_destroy(&actions_);
+  }
+  SpawnActions(const SpawnActions&) = delete;
+  SpawnActions& operator=(const SpawnActions&) = delete;
 
-bool ProcessHandle::Start(const std::wstring& program, const std::wstring* parameters, const std::wstring& directory,
-                          int /*showMode*/, bool keepHandle) {
-  Close();
+  bool StartIn(const std::string& directory) {
+    const int error = ready_ ? posix_spawn_file_actions_addchdir_np(&actions_, directory.c_str()) : ENOMEM;
+    if (error == 0) return true;
+    SetLastError(WindowsErrorFromErrno(error));
+    return false;
+  }
+  const posix_spawn_file_actions_t* Get() const { return &actions_; }
+
+ private:
+  posix_spawn_file_actions_t actions_;
+  bool ready_;
+};
+
+bool ProcessHandle::Start(const std::wstring& program, const std::wstring& directory) {
   std::string path = WideToUtf8(program);
-  std::string parameterText = parameters != nullptr ? WideToUtf8(*parameters) : std::string();
-  std::vector<char*> argv{path.data()};
-  if (!parameterText.empty()) argv.push_back(parameterText.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  const std::string folder = WideToUtf8(directory);
-  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  char* const argv[] = {path.data(), nullptr};
+  SpawnActions actions;
+  if (!actions.StartIn(WideToUtf8(directory))) return false;
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  const int error = posix_spawn(&pid, path.c_str(), actions.Get(), nullptr, argv, environ);
   if (error != 0) {
     SetLastError(WindowsErrorFromErrno(error));
     return false;
   }
+  processId_ = pid;
   ended_ = false;
-  if (keepHandle) handle_ = pid;
   return true;
 }
 
 bool ProcessHandle::WaitForEnd() {
   if (ended_) return true;
   int status = 0;
-  const pid_t waited = waitpid(static_cast<pid_t>(handle_), &status, 0);
+  const pid_t waited = waitpid(static_cast<pid_t>(processId_), &status, 0);
   if (waited < 0) return FailWithErrno();
   if (!WIFEXITED(status) && !WIFSIGNALED(status)) return false;
   status_ = status;
@@ -157,11 +176,6 @@ bool ProcessHandle::ExitCode(uint32_t& code) {
   // A setup engine killed by a signal has failed: 128 + the signal, as shells report it.
   code = WIFEXITED(status_) ? static_cast<uint32_t>(WEXITSTATUS(status_)) : 128u + WTERMSIG(status_);
   return true;
-}
-
-void ProcessHandle::Close() {
-  handle_ = 0;
-  ended_ = false;
 }
 
 }  // namespace platform

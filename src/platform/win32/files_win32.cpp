@@ -1,4 +1,4 @@
-// The 8-bit file calls of the extraction core, memory and the process heap.
+// The 8-bit path and file calls, memory and the process heap.
 #include <windows.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -21,26 +21,19 @@ bool CreateFolderTreeAnsi(const char* path) {
   return SHCreateDirectoryExA(nullptr, path, nullptr) == ERROR_SUCCESS;
 }
 
-OutputFile::~OutputFile() { Close(); }
-
 bool OutputFile::Create(const char* path) {
   Close();
   HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  handle_ = reinterpret_cast<intptr_t>(file);
+  file_ = UniqueHandle(reinterpret_cast<intptr_t>(file));
   return true;
 }
 
 bool OutputFile::Write(const void* data, size_t count, size_t& written) {
   DWORD stored = 0;
-  const BOOL ok = WriteFile(reinterpret_cast<HANDLE>(handle_), data, static_cast<DWORD>(count), &stored, nullptr);
+  const BOOL ok = WriteFile(reinterpret_cast<HANDLE>(file_.Get()), data, static_cast<DWORD>(count), &stored, nullptr);
   written = stored;
   return ok != FALSE;
-}
-
-void OutputFile::Close() {
-  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
-  handle_ = -1;
 }
 
 bool AllowOwnerToRun(const std::wstring&) { return true; }

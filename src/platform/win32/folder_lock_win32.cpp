@@ -1,3 +1,5 @@
+// Folders held against other processes: a named mutex for choosing them, an open
+// handle that keeps a folder from being removed.
 #include <windows.h>
 
 #include "platform/platform.h"
@@ -8,29 +10,23 @@ constexpr DWORD kLockWaitMilliseconds = 10000;
 }
 
 bool RemoveLeftoverFolder(const std::wstring& path) {
-  // A folder another launcher holds open cannot be removed: sharing violation.
+  // A folder another process holds open cannot be removed: sharing violation.
   return RemoveDirectoryW(path.c_str()) != FALSE;
 }
 
-FolderChoiceLock::FolderChoiceLock() {
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\sfx-launcher.KIVOTemp");
+FolderChoiceLock::FolderChoiceLock(const std::wstring&, const std::wstring& name) {
+  // The mutex is the user's session's, like the temporary directory it guards.
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, (L"Local\\" + name).c_str());
   if (mutex == nullptr) return;
+  UniqueHandle owned(reinterpret_cast<intptr_t>(mutex));
   const DWORD waited = WaitForSingleObject(mutex, kLockWaitMilliseconds);
-  // An abandoned lock (its launcher ended without releasing it) is ours now.
-  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-    handle_ = reinterpret_cast<intptr_t>(mutex);
-  } else {
-    CloseHandle(mutex);
-  }
+  // An abandoned lock (its owner ended without releasing it) is ours now.
+  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) lock_ = std::move(owned);
 }
 
 FolderChoiceLock::~FolderChoiceLock() {
-  if (handle_ == -1) return;
-  ReleaseMutex(reinterpret_cast<HANDLE>(handle_));
-  CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  if (lock_) ReleaseMutex(reinterpret_cast<HANDLE>(lock_.Get()));
 }
-
-FolderInUse::~FolderInUse() { Release(); }
 
 bool FolderInUse::Hold(const std::wstring& folder) {
   Release();
@@ -38,13 +34,8 @@ bool FolderInUse::Hold(const std::wstring& folder) {
   HANDLE handle = CreateFileW(folder.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
-  handle_ = reinterpret_cast<intptr_t>(handle);
+  folder_ = UniqueHandle(reinterpret_cast<intptr_t>(handle));
   return true;
-}
-
-void FolderInUse::Release() {
-  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
-  handle_ = -1;
 }
 
 }  // namespace platform

@@ -9,6 +9,13 @@ namespace platform {
 
 const wchar_t kPathSeparator = L'\\';
 
+bool UniqueHandle::Close() {
+  if (value_ == kNone) return true;
+  const bool closed = CloseHandle(reinterpret_cast<HANDLE>(value_)) != FALSE;
+  value_ = kNone;
+  return closed;
+}
+
 OsVersion QueryOsVersion() {
   OSVERSIONINFOW info;
   ZeroMemory(&info, sizeof info);
@@ -19,9 +26,20 @@ OsVersion QueryOsVersion() {
 }
 
 std::wstring ModuleFileName() {
-  wchar_t buffer[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-  return std::wstring(buffer, length < MAX_PATH ? length : MAX_PATH - 1);
+  // A path that fills the buffer may have been cut short: try a larger one, up to
+  // the longest path the system has.
+  constexpr DWORD kLongestPath = 32768;
+  std::wstring path;
+  for (DWORD size = MAX_PATH; size <= kLongestPath; size *= 2) {
+    path.assign(size, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, &path[0], size);
+    if (length == 0) return std::wstring();
+    if (length < size) {
+      path.resize(length);
+      return path;
+    }
+  }
+  return std::wstring();
 }
 
 std::vector<std::wstring> CommandLineArguments() {
@@ -70,40 +88,40 @@ bool SetAttributesNormal(const std::wstring& path) {
 }
 bool PathExists(const std::wstring& path) { return _waccess(path.c_str(), 0) == 0; }
 
-ReadOnlyFile::~ReadOnlyFile() { Close(); }
-
 bool ReadOnlyFile::Open(const std::wstring& path) {
   Close();
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  handle_ = reinterpret_cast<intptr_t>(file);
+  file_ = UniqueHandle(reinterpret_cast<intptr_t>(file));
   return true;
 }
 
-void ReadOnlyFile::Close() {
-  if (IsOpen()) CloseHandle(reinterpret_cast<HANDLE>(handle_));
-  handle_ = -1;
-}
-
-bool ReadOnlyFile::IsOpen() const { return handle_ != -1; }
-
 std::optional<uint64_t> ReadOnlyFile::Size() const {
   LARGE_INTEGER size;
-  if (!IsOpen() || !GetFileSizeEx(reinterpret_cast<HANDLE>(handle_), &size)) return std::nullopt;
+  if (!IsOpen() || !GetFileSizeEx(reinterpret_cast<HANDLE>(file_.Get()), &size)) return std::nullopt;
   return static_cast<uint64_t>(size.QuadPart);
 }
 
 size_t ReadOnlyFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
   if (!IsOpen()) return 0;
   ++reads_;
-  OVERLAPPED at;
-  ZeroMemory(&at, sizeof at);
-  at.Offset = static_cast<DWORD>(offset);
-  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-  DWORD got = 0;
-  if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, static_cast<DWORD>(count), &got, &at)) return 0;
-  return got;
+  // ReadFile may deliver less than asked (a pipe, a network share): read on.
+  size_t total = 0;
+  while (total < count) {
+    OVERLAPPED at;
+    ZeroMemory(&at, sizeof at);
+    at.Offset = static_cast<DWORD>(offset + total);
+    at.OffsetHigh = static_cast<DWORD>((offset + total) >> 32);
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(file_.Get()), static_cast<char*>(buffer) + total,
+                  static_cast<DWORD>(count - total), &got, &at) ||
+        got == 0) {
+      break;
+    }
+    total += got;
+  }
+  return total;
 }
 
 int LastError() { return static_cast<int>(GetLastError()); }

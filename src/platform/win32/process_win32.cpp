@@ -1,4 +1,4 @@
-// Profile writing and starting the setup engine through the shell.
+// Profile writing, and starting a program through the shell.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -11,39 +11,36 @@ bool WriteProfileEntry(const std::wstring& section, const std::wstring& key, con
   return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != FALSE;
 }
 
-ProcessHandle::~ProcessHandle() { Close(); }
-
-bool ProcessHandle::Start(const std::wstring& program, const std::wstring* parameters, const std::wstring& directory,
-                          int showMode, bool keepHandle) {
-  Close();
+bool ProcessHandle::Start(const std::wstring& program, const std::wstring& directory) {
+  process_.Close();
   SHELLEXECUTEINFOW info;
   ZeroMemory(&info, sizeof info);
   info.cbSize = sizeof info;  // 60 bytes in the 32-bit layout
-  info.fMask = keepHandle ? SEE_MASK_NOCLOSEPROCESS : 0;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
   info.lpVerb = L"open";
   info.lpFile = program.c_str();
-  info.lpParameters = parameters != nullptr ? parameters->c_str() : nullptr;
   info.lpDirectory = directory.c_str();
-  info.nShow = showMode;
+  info.nShow = SW_SHOWNORMAL;
   if (!ShellExecuteExW(&info)) return false;
-  handle_ = reinterpret_cast<intptr_t>(info.hProcess);
+  // The shell may start nothing of its own (a document's program already runs)
+  // and hand back no process: nothing to wait for is a failed start here.
+  if (info.hProcess == nullptr) {
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  process_ = UniqueHandle(reinterpret_cast<intptr_t>(info.hProcess));
   return true;
 }
 
 bool ProcessHandle::WaitForEnd() {
-  return WaitForSingleObject(reinterpret_cast<HANDLE>(handle_), INFINITE) == WAIT_OBJECT_0;
+  return WaitForSingleObject(reinterpret_cast<HANDLE>(process_.Get()), INFINITE) == WAIT_OBJECT_0;
 }
 
 bool ProcessHandle::ExitCode(uint32_t& code) {
   DWORD exitCode = 0;
-  if (!GetExitCodeProcess(reinterpret_cast<HANDLE>(handle_), &exitCode)) return false;
+  if (!GetExitCodeProcess(reinterpret_cast<HANDLE>(process_.Get()), &exitCode)) return false;
   code = exitCode;
   return true;
-}
-
-void ProcessHandle::Close() {
-  if (handle_ != 0) CloseHandle(reinterpret_cast<HANDLE>(handle_));
-  handle_ = 0;
 }
 
 }  // namespace platform
