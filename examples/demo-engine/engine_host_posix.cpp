@@ -1,3 +1,4 @@
+// The demo engine's view of its host on POSIX: its own path, its report on standard output, its exit code.
 #include <unistd.h>
 
 #include <cstdio>

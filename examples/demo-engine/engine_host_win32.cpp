@@ -1,3 +1,4 @@
+// The demo engine's view of its host on Windows: its own path, its report in a box, its exit code.
 #include <windows.h>
 
 #include <cstdio>

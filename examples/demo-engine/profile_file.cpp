@@ -1,3 +1,4 @@
+// Reading the settings file the launcher writes, as a setup engine does.
 #include "profile_file.h"
 
 #include <fstream>

@@ -1,3 +1,4 @@
+// The application object whose InitInstance is the whole run.
 #pragma once
 
 #include "framework/afxwin.h"

@@ -1,3 +1,4 @@
+// The version gate's level: the system's version report mapped to one number.
 #include "app/platform_level.h"
 
 #include "platform/platform.h"

@@ -1,3 +1,4 @@
+// The version gate: which Windows versions the launcher runs on.
 #pragma once
 #include <cstdint>
 

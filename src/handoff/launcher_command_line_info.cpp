@@ -1,3 +1,4 @@
+// Collecting the command line's switches and their values.
 #include "handoff/launcher_command_line_info.h"
 
 namespace handoff {

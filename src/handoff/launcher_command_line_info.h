@@ -1,3 +1,4 @@
+// The switch table: the command line's switches, lower-cased, with their values.
 #pragma once
 
 #include <map>

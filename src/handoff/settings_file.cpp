@@ -1,3 +1,4 @@
+// Writing setup.cfg, the setup engine's settings, key by key.
 #include "handoff/settings_file.h"
 
 #include "platform/platform.h"

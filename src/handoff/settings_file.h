@@ -1,3 +1,4 @@
+// setup.cfg: what the setup engine learns of the launcher and its command line.
 #pragma once
 
 #include <string>

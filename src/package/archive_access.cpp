@@ -1,3 +1,4 @@
+// Opening and closing the run's archive, with the box for one that cannot be opened.
 #include "package/archive_access.h"
 
 #include "package/bounded_archive.h"

@@ -1,3 +1,4 @@
+// The run's archive handle: opened once, used by the four extractions, closed.
 #pragma once
 
 #include <cstddef>

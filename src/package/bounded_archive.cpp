@@ -1,3 +1,4 @@
+// The zip library's file functions, bounded at the trailer, and the self-closing archive.
 #include "package/bounded_archive.h"
 
 #include <new>

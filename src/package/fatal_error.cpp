@@ -1,3 +1,4 @@
+// The fatal-error box: a message and the system's text for the last error.
 #include "package/fatal_error.h"
 
 #include <string>

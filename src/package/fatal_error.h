@@ -1,3 +1,4 @@
+// The fatal-error box through which extraction failures reach the user.
 #pragma once
 
 namespace package {

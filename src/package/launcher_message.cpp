@@ -1,3 +1,4 @@
+// The launcher's own stop box.
 #include "package/launcher_message.h"
 
 #include "platform/platform.h"

@@ -1,3 +1,4 @@
+// Extracting one member into the working folder, with a box for every failure.
 #include "package/member_extraction.h"
 
 #include <cstring>

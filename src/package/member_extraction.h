@@ -1,3 +1,4 @@
+// Extracting one named member of the run's archive under a new name.
 #pragma once
 
 #include "package/archive_access.h"

@@ -1,3 +1,4 @@
+// A member's entry, and its data streamed through one buffer with every check.
 #include "package/member_stream.h"
 
 #include <array>

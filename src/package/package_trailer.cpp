@@ -1,3 +1,4 @@
+// Finding the marker, reading the trailer behind the archive, and writing one.
 #include "package/package_trailer.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// Byte-wise helpers for the extraction's 8-bit paths.
 #include "package/path_helpers.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Reading a PE image's security directory, every field checked against the file.
 #include "package/signed_image.h"
 
 #include <array>

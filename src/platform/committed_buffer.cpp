@@ -1,3 +1,4 @@
+// Fresh committed pages that give themselves back.
 #include <utility>
 
 #include "platform/platform.h"

@@ -1,3 +1,4 @@
+// The one seam every message box passes through.
 #include "platform/platform.h"
 
 namespace platform {

@@ -1,3 +1,4 @@
+// Quoting an argument so that the Windows runtime splits it back unchanged.
 #include "platform/platform.h"
 
 namespace platform {

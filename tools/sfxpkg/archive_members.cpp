@@ -1,3 +1,4 @@
+// Listing a package's members and reading one by name, as the launcher does.
 #include "archive_members.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// Writing an encrypted zip archive with the zip library, one member at a time.
 #include "archive_writer.h"
 
 #include <ctime>

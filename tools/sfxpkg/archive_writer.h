@@ -1,3 +1,4 @@
+// The zip archive sfxpkg writes: members, their passwords and deflate levels.
 #pragma once
 
 #include <filesystem>

@@ -1,3 +1,4 @@
+// Splitting a command's arguments into options and plain arguments.
 #include "arguments.h"
 
 namespace sfxpkg {

@@ -1,3 +1,4 @@
+// sfxpkg build: a package from the launcher, four files and a password.
 #include <array>
 #include <cstdio>
 #include <fstream>

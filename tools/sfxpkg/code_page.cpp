@@ -1,3 +1,4 @@
+// The 8-bit code pages a package may be meant for, by name.
 #include "code_page.h"
 
 #include <cstdlib>

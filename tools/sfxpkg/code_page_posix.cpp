@@ -1,3 +1,4 @@
+// Converting text to and from a Windows code page with iconv.
 #include <iconv.h>
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// Converting text to and from a Windows code page with the system's calls.
 #include <windows.h>
 
 #include "code_page.h"

@@ -1,3 +1,4 @@
+// The lines a command writes to standard error.
 #include "command_messages.h"
 
 #include "console.h"

@@ -1,3 +1,4 @@
+// How a command speaks: one line per message, led by the command's name.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// sfxpkg's commands, each run with its own arguments.
 #pragma once
 
 #include <string>

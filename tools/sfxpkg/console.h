@@ -1,3 +1,4 @@
+// Writing to the console in UTF-8 on every system.
 #pragma once
 
 #include <string>

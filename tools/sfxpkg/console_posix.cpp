@@ -1,3 +1,4 @@
+// Console output on POSIX: the bytes as they are.
 #include <cstdio>
 
 #include "console.h"

@@ -1,3 +1,4 @@
+// Console output on Windows: UTF-8 text as the console shows it.
 #include <windows.h>
 
 #include "console.h"

@@ -1,3 +1,4 @@
+// sfxpkg's exit statuses.
 #pragma once
 
 namespace sfxpkg {

@@ -1,3 +1,4 @@
+// sfxpkg extract: the four files of a package under the launcher's names.
 #include <fstream>
 #include <system_error>
 

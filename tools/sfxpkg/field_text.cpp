@@ -1,3 +1,4 @@
+// Trailer fields as text and as the bytes the launcher reads, in a given code page.
 #include "field_text.h"
 
 #include "platform/platform.h"

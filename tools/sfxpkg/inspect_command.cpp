@@ -1,3 +1,4 @@
+// sfxpkg inspect: where the pieces of a package lie, as text or JSON.
 #include <cstdio>
 
 #include "archive_members.h"

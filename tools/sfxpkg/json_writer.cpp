@@ -1,3 +1,4 @@
+// A small JSON writer for inspect's report.
 #include "json_writer.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// sfxpkg's entry point on POSIX.
 #include <string>
 #include <vector>
 

@@ -1,3 +1,4 @@
+// sfxpkg's entry point on Windows: wide arguments turned into UTF-8.
 #include <string>
 #include <vector>
 

@@ -1,3 +1,4 @@
+// The launcher's steps before extraction, shared by verify and extract.
 #include "package_check.h"
 
 #include "field_text.h"

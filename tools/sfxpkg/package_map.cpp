@@ -1,3 +1,4 @@
+// Where the pieces of a package lie, found as the launcher and its zip library find them.
 #include "package_map.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// sfxpkg's command dispatch and its help.
 #include "commands.h"
 #include "console.h"
 #include "exit_status.h"

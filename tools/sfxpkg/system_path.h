@@ -1,3 +1,4 @@
+// Paths and error texts between sfxpkg and the platform layer.
 #pragma once
 
 #include <filesystem>

@@ -1,3 +1,4 @@
+// A file written beside its target and renamed into place, or removed.
 #include "temporary_file.h"
 
 #include <system_error>

@@ -1,3 +1,4 @@
+// Writing a file so that a failure leaves nothing behind.
 #pragma once
 
 #include <filesystem>

@@ -1,3 +1,4 @@
+// UTF-8 checks and conversions for sfxpkg's arguments and messages.
 #include "utf8_text.h"
 
 namespace sfxpkg {

@@ -1,3 +1,4 @@
+// sfxpkg verify: will this package run, and if not, why.
 #include "command_messages.h"
 #include "commands.h"
 #include "console.h"

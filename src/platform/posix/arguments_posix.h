@@ -1,3 +1,4 @@
+// The process's arguments, handed over by the POSIX entry point.
 #pragma once
 
 namespace platform {

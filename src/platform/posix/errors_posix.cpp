@@ -1,3 +1,4 @@
+// errno values as the Windows error numbers the layer reports, and their texts.
 #include <cerrno>
 #include <cstring>
 

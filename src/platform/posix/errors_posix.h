@@ -1,3 +1,4 @@
+// Windows error numbers from errno values, for the POSIX side of the layer.
 #pragma once
 
 namespace platform {

@@ -1,3 +1,4 @@
+// The program, its arguments, folders, files and text on POSIX hosts.
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// The program, its arguments, folders, files and text through the Win32 API.
 #include <windows.h>
 
 #include <cstdlib>
