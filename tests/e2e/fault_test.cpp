@@ -4,6 +4,7 @@
 // failed run behind and write nothing outside its working folder.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <set>
 
@@ -117,7 +118,7 @@ TEST(Faults, APackageCutAtAnyBoundary) {
   }
 }
 
-TEST(Faults, WhatBreaksTheArchiveLibrarysBounds) {
+TEST(Faults, AnArchiveThatCannotBeOpenedLeavesTheEmptyFolder) {
   const auto content = testsupport::ContentWithTestEngine();
   const std::string archive = Archive(content);
   const std::string trailer = package::BuildPackageTrailer(kPassword, "", 1);
@@ -125,7 +126,9 @@ TEST(Faults, WhatBreaksTheArchiveLibrarysBounds) {
     const char* what;
     std::string payload;
   };
+  // The archive library's own bounds: what it cannot open in front of the trailer.
   const Case cases[] = {
+      {"no archive at all", trailer},
       {"a stray end-record signature between the archive and the trailer",
        archive + "PK\x05\x06" + std::string(200, '\x30') + trailer},
       {"the end record more than 65,535 bytes before the trailer", archive + std::string(70000, 'x') + trailer},
@@ -135,6 +138,8 @@ TEST(Faults, WhatBreaksTheArchiveLibrarysBounds) {
     LauncherSandbox box;
     const auto result = box.Start(testsupport::WritePackage(box.Scratch().Path() / "Package.exe", c.payload));
     EXPECT_EQ(result.exitCode, 0u);
+    // After a failure inside the zip library the box shows the text of whatever system
+    // call last failed: here the test for a free working-folder name.
     testsupport::ExpectBoxesOnStandardError(result, CorruptArchiveBox(2) + "Corrupt file!\n");
     EXPECT_EQ(box.TempEntries(), std::vector<std::string>{"KIVOTemp0"});  // the empty folder stays
     EXPECT_TRUE(box.TempEntries("KIVOTemp0").empty());
@@ -216,5 +221,80 @@ TEST(Faults, LinksPlantedInTheTemporaryDirectoryRedirectNothing) {
   EXPECT_TRUE(fs::is_symlink(box.WorkingFolder(0)));
 }
 #endif
+
+// Whole runs in which one system call of the launcher fails, as a full disk, a
+// network share or a file system without locks makes it fail: the preloaded
+// fault_shim fails the call that SFX_FAULT names.
+class InjectedFault : public testing::Test {
+ protected:
+  void SetUp() override {
+#ifdef _WIN32
+    GTEST_SKIP() << "no library can be preloaded into launcher.exe to make one of its calls fail";
+#endif
+  }
+
+  // Runs a good package with the fault the shim is told of.
+  testsupport::ProgramResult RunWith(const std::string& fault, const std::vector<std::wstring>& arguments = {}) {
+    package_ = testsupport::WritePackage(box_.Scratch().Path() / "Package.exe",
+                                         testsupport::PackagePayload(testsupport::ContentWithTestEngine(), kPassword));
+    // The sanitizers' runtime insists on coming first among the libraries; the shim
+    // only passes calls on to it, so that order does not matter here.
+    const char* asanOptions = std::getenv("ASAN_OPTIONS");
+    const std::string sanitizer = std::string(asanOptions != nullptr ? asanOptions : "") + ":verify_asan_link_order=0";
+    return box_.Start(package_, arguments,
+                      {{"LD_PRELOAD", (testsupport::ProgramFolder() / "libfault_shim.so").wstring()},
+                       {"SFX_FAULT", platform::FromAnsi(fault)},
+                       {"ASAN_OPTIONS", platform::FromAnsi(sanitizer)}});
+  }
+
+  LauncherSandbox box_;
+  fs::path package_;
+};
+
+TEST_F(InjectedFault, AnExtractedFileWhoseCloseFailsIsNotExtracted) {
+  // Closing reports a write the system had deferred, to a disk that is full by then.
+  const auto result = RunWith("close:setup.dat");
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.standardError, "Package: Fatal error:\n\nDatei konnte nicht entpackt werden. " +
+                                      testsupport::Utf8(platform::SystemErrorText(platform::kErrorDiskFull)) +
+                                      "\nCorrupt file!\n");
+  EXPECT_TRUE(box_.TempEntries().empty());
+  EXPECT_FALSE(fs::exists(box_.Report()));  // the engine never ran
+}
+
+TEST_F(InjectedFault, AnEngineThatCannotBeStartedInItsFolderIsNotStarted) {
+  const auto result = RunWith("addchdir:KIVOTemp0");
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.standardError, "");  // a failed start is cleaned up silently
+  EXPECT_TRUE(box_.TempEntries().empty());
+  EXPECT_FALSE(fs::exists(box_.Report()));  // not even somewhere else
+}
+
+TEST_F(InjectedFault, AWorkingFolderThatCannotBeHeldIsReported) {
+  // Unheld, the empty folder could be taken for a leftover by another launcher.
+  const auto result = RunWith("flock:KIVOTemp0");
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.standardError, "The installer has insufficient privileges to create this directory:\n" +
+                                      box_.WorkingFolder().u8string() + "/.\nThe installation cannot continue.\n");
+  EXPECT_TRUE(box_.TempEntries().empty());
+  EXPECT_FALSE(fs::exists(box_.Report()));
+}
+
+TEST_F(InjectedFault, ASettingsFileThatCannotBeReadBackKeepsItsLines) {
+  // Each key is written by reading the file back and rewriting it. The first read
+  // fails, while Shell_CommandLine is written: that key is missing, and every line
+  // written before and after it is there.
+  const auto result = RunWith("read:setup.cfg:1", {L"/silent"});
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.standardError, "");
+  EXPECT_EQ(testsupport::ReadFileBytes(box_.Report() / "setup.cfg"),
+            "[Main]\r\n"
+            "XParam1=" + package_.u8string() + "\r\n"
+            "Shell_Slient=1\r\n"
+            "Shell_Debug=0\r\n"
+            "Shell_Uninstall=0\r\n"
+            "Shell_Repair=0\r\n"
+            "Shell_ZBT_UpdateTest=0\r\n");
+}
 
 }  // namespace

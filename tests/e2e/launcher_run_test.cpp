@@ -179,18 +179,6 @@ TEST(LauncherRun, AFailedExtractionLeavesNothingBehind) {
   }
 }
 
-TEST(LauncherRun, AnArchiveThatCannotBeOpenedLeavesTheEmptyFolder) {
-  LauncherSandbox box;
-  const fs::path package =
-      testsupport::WritePackage(box.Scratch().Path() / "Package.exe", package::BuildPackageTrailer(kPassword, "", 1));
-  const auto result = box.Start(package);
-  EXPECT_EQ(result.exitCode, 0u);
-  testsupport::ExpectBoxesOnStandardError(result, "Package: Fatal error:\n\nCorrupt archive! " + testsupport::Utf8(platform::SystemErrorText(2)) +
-                          "\nCorrupt file!\n");
-  EXPECT_EQ(box.TempEntries(), std::vector<std::string>{"KIVOTemp0"});
-  EXPECT_TRUE(box.TempEntries("KIVOTemp0").empty());
-}
-
 TEST(LauncherRun, ArchivesOfOtherToolsExtractByteForByte) {
   const fs::path members = testsupport::ProgramFolder() / "fixtures" / "infozip";
   // Directly behind the marker, and behind 21 KB of alignment and signature bytes.

@@ -29,7 +29,7 @@ TEST(Peers, UnzipAndSevenZipExtractTheArchiveOfABuiltPackage) {
     ASSERT_EQ(sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, kPassword, package, {"--level", level})).exitCode, 0u);
 
     // unzip takes the package as it is; the launcher image in front earns a warning (status 1).
-    const auto unzipped = testsupport::RunCaptured(
+    const auto unzipped = testsupport::RunTool(
         "/usr/bin/unzip", {"-P", kPassword, "-d", U8(scratch.Path() / "unzip"), U8(package)});
     EXPECT_LE(unzipped.exitCode, 1u) << unzipped.standardError;
     ExpectMembers(scratch.Path() / "unzip", inputs);
@@ -40,7 +40,7 @@ TEST(Peers, UnzipAndSevenZipExtractTheArchiveOfABuiltPackage) {
     const std::string bytes = testsupport::ReadFileBytes(package);
     const fs::path archive = scratch.Write(
         "archive.zip", bytes.substr((*report)["archive"]["offset"].Number(), (*report)["archive"]["size"].Number()));
-    const auto sevenZip = testsupport::RunCaptured(
+    const auto sevenZip = testsupport::RunTool(
         "/usr/bin/7z", {"x", "-y", std::string("-p") + kPassword, "-o" + U8(scratch.Path() / "7z"), U8(archive)});
     EXPECT_EQ(sevenZip.exitCode, 0u) << sevenZip.standardOutput << sevenZip.standardError;
     ExpectMembers(scratch.Path() / "7z", inputs);

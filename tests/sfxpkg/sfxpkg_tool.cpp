@@ -18,8 +18,8 @@ fs::path SfxpkgProgram() {
 #endif
 }
 
-testsupport::CapturedRun Sfxpkg(const std::vector<std::string>& arguments) {
-  return testsupport::RunCaptured(SfxpkgProgram(), arguments);
+testsupport::ProgramResult Sfxpkg(const std::vector<std::string>& arguments) {
+  return testsupport::RunTool(SfxpkgProgram(), arguments);
 }
 
 std::string U8(const fs::path& path) { return path.u8string(); }

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "support/captured_program.h"
+#include "support/process.h"
 
 namespace sfxpkgtest {
 
 // The sfxpkg program built beside the tests.
 std::filesystem::path SfxpkgProgram();
-testsupport::CapturedRun Sfxpkg(const std::vector<std::string>& arguments);
+testsupport::ProgramResult Sfxpkg(const std::vector<std::string>& arguments);
 
 std::string U8(const std::filesystem::path& path);
 

@@ -12,7 +12,7 @@
 
 namespace fs = std::filesystem;
 using sfxpkgtest::U8;
-using testsupport::RunCaptured;
+using testsupport::RunTool;
 
 namespace {
 
@@ -51,15 +51,15 @@ class SignedPackage : public testing::Test {
     ASSERT_EQ(sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "signed-Pa55", package)).exitCode, 0u);
 
     // A throwaway code-signing certificate, as a package author would buy one.
-    const auto made = RunCaptured("/usr/bin/openssl",
-                                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                                   "/CN=sfxpkg test", "-addext", "extendedKeyUsage=codeSigning", "-keyout",
-                                   U8(scratch.Path() / "key.pem"), "-out", U8(scratch.Path() / "cert.pem")});
+    const auto made =
+        RunTool("/usr/bin/openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                                     "/CN=sfxpkg test", "-addext", "extendedKeyUsage=codeSigning", "-keyout",
+                                     U8(scratch.Path() / "key.pem"), "-out", U8(scratch.Path() / "cert.pem")});
     ASSERT_EQ(made.exitCode, 0u) << made.standardError;
     signedPackage = scratch.Path() / "Signed.exe";
-    const auto sign = RunCaptured("/usr/bin/osslsigncode",
-                                  {"sign", "-certs", U8(scratch.Path() / "cert.pem"), "-key", U8(scratch.Path() / "key.pem"),
-                                   "-in", U8(package), "-out", U8(signedPackage)});
+    const auto sign = RunTool("/usr/bin/osslsigncode",
+                              {"sign", "-certs", U8(scratch.Path() / "cert.pem"), "-key",
+                               U8(scratch.Path() / "key.pem"), "-in", U8(package), "-out", U8(signedPackage)});
     ASSERT_EQ(sign.exitCode, 0u) << sign.standardOutput << sign.standardError;
   }
 
@@ -100,8 +100,9 @@ TEST_F(SignedPackage, BytesAddedToTheSignatureFailVerify) {
   // own table, so osslsigncode still finds the digest unchanged (the script checks).
   const fs::path planted = scratch.Write("planted.zip", testsupport::ZipBytes({testsupport::Member("A0", "planted", "pw")}));
   const fs::path grown = scratch.Path() / "Grown.exe";
-  const auto grow = RunCaptured("/usr/bin/python3", {U8(fs::path(SFX_SOURCE_DIR) / "tests" / "fixtures" / "grow_certificate_table.py"),
-                                                     U8(signedPackage), U8(grown), U8(planted)});
+  const auto grow =
+      RunTool("/usr/bin/python3", {U8(fs::path(SFX_SOURCE_DIR) / "tests" / "fixtures" / "grow_certificate_table.py"),
+                                   U8(signedPackage), U8(grown), U8(planted)});
   ASSERT_EQ(grow.exitCode, 0u) << grow.standardError;
 
   const auto verified = sfxpkgtest::Sfxpkg({"verify", U8(grown)});

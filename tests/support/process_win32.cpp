@@ -1,3 +1,5 @@
+// Runs a program to its end on Windows, with its environment set, its output kept
+// and its message boxes read off the screen and answered.
 #include <windows.h>
 
 #include <algorithm>
@@ -6,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "support/process.h"
+#include "support/scratch_folder.h"
 
 namespace testsupport {
 namespace {
@@ -220,6 +223,54 @@ void WaitUntilClosed(HWND box, HANDLE process) {
   }
 }
 
+// A file the child may write to as one of its standard streams.
+HANDLE InheritableFile(const std::filesystem::path& path) {
+  SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return CreateFileW(path.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &security, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Held from making a child's stream files inheritable until they are closed again,
+// so that a program started at the same time from another thread cannot inherit
+// them and keep them open.
+class StartLock {
+ public:
+  StartLock() { EnterCriticalSection(&Section()); }
+  ~StartLock() { LeaveCriticalSection(&Section()); }
+  StartLock(const StartLock&) = delete;
+  StartLock& operator=(const StartLock&) = delete;
+
+ private:
+  static CRITICAL_SECTION& Section() {
+    static struct Initialized {
+      Initialized() { InitializeCriticalSection(&section); }
+      CRITICAL_SECTION section;
+    } lock;
+    return lock.section;
+  }
+};
+
+// Starts the program with its standard output and error going to files in streams.
+bool Start(const std::filesystem::path& program, std::wstring commandLine, std::wstring environmentBlock,
+           const ScratchFolder& streams, PROCESS_INFORMATION& process) {
+  const StartLock lock;
+  HANDLE out = InheritableFile(streams.Path() / "out");
+  HANDLE err = InheritableFile(streams.Path() / "err");
+  STARTUPINFOW startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  ZeroMemory(&process, sizeof process);
+  const BOOL created = CreateProcessW(program.wstring().c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                                      CREATE_UNICODE_ENVIRONMENT, &environmentBlock[0], nullptr, &startup, &process);
+  CloseHandle(out);
+  CloseHandle(err);
+  return created != FALSE;
+}
+
 }  // namespace
 
 ProgramResult RunProgram(const std::filesystem::path& program, const std::vector<std::wstring>& arguments,
@@ -227,17 +278,9 @@ ProgramResult RunProgram(const std::filesystem::path& program, const std::vector
   ProgramResult result;
   std::wstring commandLine = platform::QuoteArgument(program.wstring());
   for (const auto& argument : arguments) commandLine += L" " + platform::QuoteArgument(argument);
-  std::wstring block = EnvironmentBlock(environment);
-
-  STARTUPINFOW startup;
-  ZeroMemory(&startup, sizeof startup);
-  startup.cb = sizeof startup;
+  ScratchFolder streams;
   PROCESS_INFORMATION process;
-  ZeroMemory(&process, sizeof process);
-  if (!CreateProcessW(program.wstring().c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                      &block[0], nullptr, &startup, &process)) {
-    return result;
-  }
+  if (!Start(program, commandLine, EnvironmentBlock(environment), streams, process)) return result;
   result.started = true;
 
   // Watch for the program's boxes while it runs: one at a time, since a box blocks
@@ -264,7 +307,22 @@ ProgramResult RunProgram(const std::filesystem::path& program, const std::vector
   result.exitCode = code;
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
+  result.standardOutput = ReadFileBytes(streams.Path() / "out");
+  result.standardError = ReadFileBytes(streams.Path() / "err");
   return result;
+}
+
+ProgramResult RunTool(const std::filesystem::path& program, const std::vector<std::string>& arguments) {
+  std::vector<std::wstring> wide;
+  for (const std::string& utf8 : arguments) {
+    const int size = static_cast<int>(utf8.size());
+    std::wstring argument(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)), L'\0');
+    if (!argument.empty()) {
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &argument[0], static_cast<int>(argument.size()));
+    }
+    wide.push_back(argument);
+  }
+  return RunProgram(program, wide);
 }
 
 }  // namespace testsupport

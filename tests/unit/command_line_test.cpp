@@ -1,24 +1,24 @@
+// The switch table as the framework's feeder fills it from a process's arguments.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "framework/afxwin.h"
 #include "handoff/launcher_command_line_info.h"
 
 namespace {
 
 using Table = std::map<std::wstring, std::wstring>;
 
-// Feeds arguments the way the framework does: a leading "/" or "-" makes a flag and
-// is removed, every other argument goes as it is.
-Table Parse(const std::vector<std::wstring>& arguments) {
+constexpr wchar_t kProgram[] = L"C:\\Users\\Ann\\Downloads\\Package.exe";
+
+// What the switch table holds for the arguments after the program path.
+Table Parse(std::vector<std::wstring> arguments) {
+  arguments.insert(arguments.begin(), kProgram);
   handoff::LauncherCommandLineInfo info;
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::wstring& argument = arguments[i];
-    const bool isFlag = !argument.empty() && (argument[0] == L'/' || argument[0] == L'-');
-    info.ParseParam(argument.c_str() + (isFlag ? 1 : 0), isFlag, i + 1 == arguments.size());
-  }
+  AfxParseArguments(arguments, info);
   return info.Switches();
 }
 
@@ -42,7 +42,7 @@ TEST(SwitchTable, CollectsSwitchesAndTheirValues) {
        {{L"language", L"1"}, {L"de", L"1"}}},
       {"no equals syntax", {L"/language=de"}, {{L"language=de", L"1"}}},
       {"plain argument with nothing pending", {L"x", L"/silent"}, {{L"silent", L"1"}}},
-      {"only one switch character removed", {L"--x", L"//x"}, {{L"-x", L"1"}, {L"/x", L"1"}}},
+      {"only one switch character removed", {L"--x", L"-/x"}, {{L"-x", L"1"}, {L"/x", L"1"}}},
       {"lone slash", {L"/", L"value"}, {{L"", L"1"}}},
       {"empty quoted value", {L"/logfile", L""}, {{L"logfile", L""}}},
       {"two trailing switches", {L"/silent", L"/debug"}, {{L"silent", L"1"}, {L"debug", L"1"}}},
@@ -53,12 +53,43 @@ TEST(SwitchTable, CollectsSwitchesAndTheirValues) {
   }
 }
 
-TEST(SwitchTable, PresenceAndValueLookups) {
+TEST(SwitchTable, TheProgramPathIsNeverASwitch) {
   handoff::LauncherCommandLineInfo info;
-  info.ParseParam(L"logfile", true, false);
-  info.ParseParam(L"", false, false);
-  info.ParseParam(L"silent", true, true);
+  AfxParseArguments({L"/silent"}, info);  // a program started under a switch's name
+  EXPECT_TRUE(info.Switches().empty());
+}
 
+// On POSIX an absolute path begins with "/": an argument that begins with "/" and
+// holds another "/" is a plain argument there. Windows has no such paths.
+TEST(SwitchTable, AnArgumentThatIsAnAbsolutePathOnPosix) {
+  struct Case {
+    const char* what;
+    std::vector<std::wstring> arguments;
+    Table posix, windows;
+  };
+  const Case cases[] = {
+      {"a log file's path",
+       {L"/logfile", L"/var/log/setup.log"},
+       {{L"logfile", L"/var/log/setup.log"}},
+       {{L"logfile", L"1"}, {L"var/log/setup.log", L"1"}}},
+      {"two slashes", {L"//x"}, {}, {{L"/x", L"1"}}},
+      {"a trailing slash", {L"/x/"}, {}, {{L"x/", L"1"}}},
+      {"one slash only is a switch everywhere", {L"/silent"}, {{L"silent", L"1"}}, {{L"silent", L"1"}}},
+      {"a dash is never a path", {L"-var/log"}, {{L"var/log", L"1"}}, {{L"var/log", L"1"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+#ifdef _WIN32
+    EXPECT_EQ(Parse(c.arguments), c.windows);
+#else
+    EXPECT_EQ(Parse(c.arguments), c.posix);
+#endif
+  }
+}
+
+TEST(SwitchTable, LooksUpPresenceAndValue) {
+  handoff::LauncherCommandLineInfo info;
+  AfxParseArguments({kProgram, L"/logfile", L"", L"/silent"}, info);
   EXPECT_TRUE(info.HasSwitch(L"logfile"));  // present with an empty value
   EXPECT_EQ(info.GetSwitchValue(L"logfile"), L"");
   EXPECT_TRUE(info.HasSwitch(L"silent"));

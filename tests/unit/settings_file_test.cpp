@@ -1,8 +1,10 @@
+// setup.cfg as the engine reads it: its keys, their order and the profile API's ways.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "framework/afxwin.h"
 #include "handoff/launcher_command_line_info.h"
 #include "handoff/settings_file.h"
 #include "platform/platform.h"
@@ -12,14 +14,12 @@ namespace {
 
 const std::wstring kLauncherPath = L"C:\\Users\\Ann\\Downloads\\Package.exe";
 
-// The settings file for arguments as they reach the process.
-std::string SettingsFor(const std::vector<std::wstring>& arguments) {
+// The settings file for the arguments after the program path, collected by the
+// framework's feeder as the launcher collects them.
+std::string SettingsFor(std::vector<std::wstring> arguments) {
+  arguments.insert(arguments.begin(), kLauncherPath);
   handoff::LauncherCommandLineInfo switches;
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    const std::wstring& argument = arguments[i];
-    const bool isFlag = !argument.empty() && (argument[0] == L'/' || argument[0] == L'-');
-    switches.ParseParam(argument.c_str() + (isFlag ? 1 : 0), isFlag, i + 1 == arguments.size());
-  }
+  AfxParseArguments(arguments, switches);
   testsupport::ScratchFolder scratch;
   const std::wstring path = scratch.WithSeparator() + L"setup.cfg";
   handoff::WriteSettingsFile(path, kLauncherPath, switches);
