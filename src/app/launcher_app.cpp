@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <string>
 
+#include "app/extraction_names.h"
 #include "app/platform_level.h"
 #include "app/working_folder.h"
 #include "handoff/engine_launch.h"
 #include "handoff/launcher_command_line_info.h"
 #include "handoff/settings_file.h"
 #include "package/archive_access.h"
+#include "package/fatal_error.h"
 #include "package/launcher_message.h"
 #include "package/member_extraction.h"
 #include "package/member_table.h"
@@ -41,6 +43,9 @@ bool LauncherApp::InitInstance() {
   const platform::PathParts launcherParts = platform::SplitPath(launcherPath);
   // The setup engine is extracted and started under the package's own current name.
   const std::wstring launcherFileName = launcherParts.fileName + launcherParts.extension;
+  // Where the package's name has characters the extraction's code page lacks, the
+  // engine goes under a name that has none; extraction, start and clean-up agree.
+  const std::wstring engineFileName = EngineFileName(launcherFileName);
 
   // A launcher file that cannot be opened is not the end: the run goes on without a password.
   package::PackageTrailer trailer;
@@ -51,21 +56,28 @@ bool LauncherApp::InitInstance() {
   if (!ProvideWorkingFolder(workingFolder, folderInUse)) return false;
 
   // The name each member gets: the setup engine the package's own.
-  auto fileNameOf = [&launcherFileName](const package::PackageMember& member) {
-    return member.fileName != nullptr ? member.fileName : launcherFileName.c_str();
+  auto fileNameOf = [&engineFileName](const package::PackageMember& member) {
+    return member.fileName != nullptr ? member.fileName : engineFileName.c_str();
   };
   const std::wstring settingsPath = workingFolder + kSettingsFileName;
-  const std::wstring enginePath = workingFolder + launcherFileName;
+  const std::wstring enginePath = workingFolder + engineFileName;
 
   // An archive that cannot be opened leaves its working folder, empty, as it always has.
   bool keepFolder = true;
   bool damaged = true;
-  // The archive is read from the bytes in front of the trailer only.
-  if (package::ArchiveHandle* archive = package::OpenArchive(launcherPath, trailer.archiveEnd)) {
-    // All four are attempted, whatever the earlier ones gave; codes are never negative.
+  const std::optional<std::wstring> extractionFolder = FolderForExtraction(workingFolder);
+  if (!extractionFolder) {
+    // One box for the folder, rather than one per member; nothing is written.
+    platform::SetLastError(platform::kErrorNoUnicodeTranslation);
+    package::ReportFatalError(package::texts::FolderNotUsable(workingFolder).c_str(),
+                              platform::kErrorNoUnicodeTranslation);
+    keepFolder = false;
+  } else if (package::ArchiveHandle* archive = package::OpenArchive(launcherPath, trailer.archiveEnd)) {
+    // The archive is read from the bytes in front of the trailer only. All four
+    // members are attempted, whatever the earlier ones gave; codes are never negative.
     int64_t extractionResult = 0;
     for (const package::PackageMember& member : package::kPackageMembers) {
-      extractionResult += package::ExtractMember(archive, workingFolder.c_str(), member.archiveName,
+      extractionResult += package::ExtractMember(archive, extractionFolder->c_str(), member.archiveName,
                                                  fileNameOf(member), trailer.password.c_str());
     }
     package::CloseArchive(archive);

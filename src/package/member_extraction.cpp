@@ -2,6 +2,7 @@
 #include "package/member_extraction.h"
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "package/fatal_error.h"
@@ -18,20 +19,25 @@ constexpr size_t kConvertedTextSize = platform::kMaxPathBytes + 1;
 
 using ConvertedText = std::array<char, kConvertedTextSize>;
 
-// An input text in the 8-bit code page; false when it needs more than 260 bytes.
-bool Convert(const wchar_t* text, ConvertedText& out) {
+enum class Conversion { kDone, kTooLong, kLossy };
+
+// An input text in the 8-bit code page. A character the code page lacks is never
+// replaced by a look-alike: that would write to another folder or file.
+Conversion Convert(const wchar_t* text, ConvertedText& out) {
   out.fill('\0');
-  const std::string converted = platform::ToAnsi(text != nullptr ? text : L"");
-  if (converted.size() + 1 > platform::kMaxPathBytes) return false;
-  std::memcpy(out.data(), converted.c_str(), converted.size());
-  return true;
+  const std::optional<std::string> converted = platform::ToAnsiExact(text != nullptr ? text : L"");
+  if (!converted) return Conversion::kLossy;
+  if (converted->size() + 1 > platform::kMaxPathBytes) return Conversion::kTooLong;
+  std::memcpy(out.data(), converted->c_str(), converted->size());
+  return Conversion::kDone;
 }
 
-// Texts beyond the path limits are refused, never cut short.
-int RefuseTooLong() {
-  platform::SetLastError(platform::kErrorFilenameExcedRange);
-  return ReportFatalError(texts::kNotExtracted, platform::kErrorFilenameExcedRange);
+// Texts beyond the path limits or outside the code page are refused, never cut short or bent.
+int Refuse(int code) {
+  platform::SetLastError(code);
+  return ReportFatalError(texts::kNotExtracted, code);
 }
+int RefuseTooLong() { return Refuse(platform::kErrorFilenameExcedRange); }
 
 // Makes path absolute in place; false when the result would not fit.
 bool MakeAbsolute(PathBuffer& path) {
@@ -119,12 +125,15 @@ int ExtractMember(ArchiveHandle* handle, const wchar_t* outputFolder, const wcha
                   const wchar_t* newName, const wchar_t* password) {
   ConvertedText folder, member, name, secret;
   // Every text is converted, even after one did not fit.
-  bool converted = Convert(outputFolder, folder);
-  converted = Convert(memberName, member) && converted;
-  converted = Convert(newName, name) && converted;
-  converted = Convert(password, secret) && converted;
+  const Conversion conversions[] = {Convert(outputFolder, folder), Convert(memberName, member),
+                                    Convert(newName, name), Convert(password, secret)};
   if (handle == nullptr) return platform::kErrorInstallFailure;
-  if (!converted) return RefuseTooLong();
+  for (const Conversion conversion : conversions) {
+    if (conversion == Conversion::kLossy) return Refuse(platform::kErrorNoUnicodeTranslation);
+  }
+  for (const Conversion conversion : conversions) {
+    if (conversion == Conversion::kTooLong) return RefuseTooLong();
+  }
 
   // The folder with one separator appended must fit the folder buffer.
   PathBuffer absoluteFolder{};

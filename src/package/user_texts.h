@@ -22,5 +22,7 @@ inline constexpr wchar_t kWrongPassword[] = L"Passwort scheint fehlerhaft.";
 inline constexpr wchar_t kDeleteFailed[] = L"Deletefile failed.";
 inline constexpr wchar_t kNotExtracted[] = L"Datei konnte nicht entpackt werden.";
 inline constexpr wchar_t kAllocFailed[] = L"Alloc failed!";
+// A working folder the extraction cannot reach without loss: the message, and the folder.
+inline std::wstring FolderNotUsable(const std::wstring& folder) { return kNotExtracted + (L"\n" + folder); }
 
 }  // namespace package::texts

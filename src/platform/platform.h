@@ -35,6 +35,7 @@ enum ErrorCode : int {
   kErrorBusy = 170,
   kErrorAlreadyExists = 183,
   kErrorFilenameExcedRange = 206,
+  kErrorNoUnicodeTranslation = 1113,
   kErrorBadExeFormat = 193,
   kErrorCantResolveFilename = 1921,
   kErrorInstallFailure = 1603,
@@ -279,10 +280,17 @@ std::wstring SystemErrorText(int code);
 
 // --- Text -------------------------------------------------------------------------
 
-// The system's 8-bit code page: the ANSI code page on Windows, UTF-8 on POSIX.
-// Characters the code page lacks become its default character.
+// The system's 8-bit code page: the ANSI code page on Windows; on POSIX the bytes
+// of names and arguments, UTF-8 where they are UTF-8 (see utf8.h: nothing is lost).
+// ToAnsi puts the code page's nearest or default character where it lacks one.
 std::string ToAnsi(const std::wstring& text);
 std::wstring FromAnsi(const std::string& text);
+// The text in the 8-bit code page when every character has a place there; none
+// when the code page would have to put another character in its stead.
+std::optional<std::string> ToAnsiExact(const std::wstring& text);
+// The system's short (8.3) form of an existing path, "" when it gives none; on
+// POSIX the path itself.
+std::wstring ShortPath(const std::wstring& path);
 
 // --- Message boxes ------------------------------------------------------------------
 

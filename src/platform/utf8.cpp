@@ -7,6 +7,8 @@ namespace platform {
 namespace {
 
 constexpr uint32_t kReplacement = 0xFFFD;
+// Where a byte that is no part of well-formed UTF-8 is kept: U+DC80 for 0x80 on.
+constexpr uint32_t kEscapedByteBase = 0xDC00;
 
 void AppendUtf8(std::string& out, uint32_t code) {
   if (code < 0x80) {
@@ -38,9 +40,11 @@ void AppendWide(std::wstring& out, uint32_t code) {
   out.push_back(static_cast<wchar_t>(code));
 }
 
-// Decodes text; a malformed sequence becomes U+FFFD, or ends the decoding with
-// false when strict.
-bool Decode(const std::string& text, bool strict, std::wstring& out) {
+enum class Malformed { kReplace, kRefuse, kKeepBytes };
+
+// Decodes text; a malformed sequence becomes U+FFFD, ends the decoding with false,
+// or has its first byte kept as an escape (and decoding goes on after it).
+bool Decode(const std::string& text, Malformed malformed, std::wstring& out) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const size_t size = text.size();
   out.reserve(size);
@@ -58,16 +62,19 @@ bool Decode(const std::string& text, bool strict, std::wstring& out) {
     } else if ((lead & 0xF8) == 0xF0) {
       code = lead & 0x07, extra = 3, minimum = 0x10000;
     } else {
-      if (strict) return false;
-      out.push_back(static_cast<wchar_t>(kReplacement));
-      ++i;
-      continue;
+      extra = 4;  // no lead byte at all: malformed however it goes on
     }
     size_t j = 1;
     for (; j <= extra && i + j < size && (bytes[i + j] & 0xC0) == 0x80; ++j) code = (code << 6) | (bytes[i + j] & 0x3F);
-    if (j <= extra || code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      if (strict) return false;
+    if (extra > 3 || j <= extra || code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+      if (malformed == Malformed::kRefuse) return false;
+      if (malformed == Malformed::kKeepBytes) {
+        AppendWide(out, kEscapedByteBase + lead);
+        ++i;
+        continue;
+      }
       code = kReplacement;
+      if (extra > 3) j = 1;
     }
     AppendWide(out, code);
     i += j;
@@ -97,14 +104,37 @@ std::string WideToUtf8(const std::wstring& text) {
 
 std::wstring Utf8ToWide(const std::string& text) {
   std::wstring out;
-  Decode(text, false, out);
+  Decode(text, Malformed::kReplace, out);
   return out;
 }
 
 std::optional<std::wstring> Utf8ToWideStrict(const std::string& text) {
   std::wstring out;
-  if (!Decode(text, true, out)) return std::nullopt;
+  if (!Decode(text, Malformed::kRefuse, out)) return std::nullopt;
   return out;
+}
+
+std::wstring BytesToWide(const std::string& bytes) {
+  std::wstring out;
+  Decode(bytes, Malformed::kKeepBytes, out);
+  return out;
+}
+
+std::string WideToBytes(const std::wstring& text) {
+  std::string out;
+  std::wstring run;
+  // Escaped bytes go back as themselves; everything between them as UTF-8.
+  for (const wchar_t ch : text) {
+    const auto code = static_cast<uint32_t>(ch);
+    if (sizeof(wchar_t) == 4 && code >= kEscapedByteBase + 0x80 && code <= kEscapedByteBase + 0xFF) {
+      out += WideToUtf8(run);
+      run.clear();
+      out.push_back(static_cast<char>(code - kEscapedByteBase));
+    } else {
+      run.push_back(ch);
+    }
+  }
+  return out + WideToUtf8(run);
 }
 
 }  // namespace platform

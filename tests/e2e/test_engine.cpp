@@ -34,7 +34,12 @@ std::string Variable(const char* name) {
 int main(int argc, char** argv) {
   const std::string sleep = Variable("SFX_TEST_SLEEP_MS");
   if (!sleep.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(sleep.c_str())));
+  // On POSIX a path is bytes, which need not be UTF-8: the platform's 8-bit form keeps them.
+#ifdef _WIN32
   const fs::path self = fs::path(platform::ModuleFileName());
+#else
+  const fs::path self = fs::path(platform::ToAnsi(platform::ModuleFileName()));
+#endif
   const fs::path folder = self.parent_path();
   const std::string report = Variable("SFX_TEST_REPORT");
   if (!report.empty()) {

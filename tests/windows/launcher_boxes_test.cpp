@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 
 #include "observed_boxes.h"
 #include "package/package_trailer.h"
@@ -127,13 +128,6 @@ TEST(LauncherBoxes, FailedExtractionsShowTheirBoxesThenCorruptFile) {
                 package::BuildPackageTrailer(kPassword, "", 1);
        },
        {FatalErrorBox(L"Package", L"Passwort scheint fehlerhaft.", 1), CorruptFileBox()}},
-      // The engine takes the package's name, and the extraction works in the ANSI
-      // code page, which writes the division slash as its closest match: "/".
-      {"a package name that becomes a path",
-       L"Setup 1\u22152.exe",
-       GoodPayload,
-       {FatalErrorBox(L"Setup 1\u22152", L"Datei konnte nicht entpackt werden.", ERROR_PATH_NOT_FOUND),
-        CorruptFileBox()}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -170,22 +164,59 @@ TEST(LauncherBoxes, TheEnginesExitCodeDecidesWhetherTheFolderStays) {
   }
 }
 
-// The engine is written under the name's closest match in the ANSI code page
-// ("Setup-O.exe") but started under the package's own name, which fails, and the
-// shell says so in a box of its own. The clean-up deletes the name that was
-// started, so the engine's file stays behind.
-TEST(LauncherBoxes, AnEngineNameOutsideTheCodePageCannotBeStarted) {
+// The extraction works in the ANSI code page (1252 in the prefix). A name with
+// characters it lacks is never bent to a look-alike (the division slash to "/",
+// omega to "O"): the engine goes under the name with "_" in their place, and is
+// extracted, started and cleaned up under that one name.
+TEST(LauncherBoxes, PackageNamesOutsideTheCodePageRunTheirEngine) {
+  struct Case {
+    std::wstring packageName;
+    std::wstring engineName;
+  };
+  const Case cases[] = {{L"Setup-\u03A9 4.2.exe", L"Setup-_ 4.2.exe"}, {L"Setup 1\u22152.exe", L"Setup 1_2.exe"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testsupport::Utf8(c.packageName));
+    LauncherSandbox box;
+    const auto content = testsupport::ContentWithTestEngine();
+    const fs::path package = testsupport::WritePackage(box.Scratch().Path() / c.packageName, GoodPayload(content));
+    const auto result = box.Start(package, {L"/silent"}, {{"SFX_TEST_EXIT", L"1602"}});
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_TRUE(result.boxes.empty());
+    const std::string report = testsupport::ReadFileBytes(box.Report() / "report.txt");
+    EXPECT_EQ(testsupport::ValueOf(report, "self"), (box.WorkingFolder() / c.engineName).u8string());
+    EXPECT_TRUE(testsupport::ReadFileBytes(box.Report() / c.engineName) == content.engine);
+    EXPECT_TRUE(fs::exists(box.Report() / "setup.cfg"));
+    EXPECT_TRUE(box.TempEntries().empty());  // 1602: everything went
+  }
+}
+
+// A user whose temporary directory has letters outside the code page: its long
+// path cannot reach the extraction, its short (8.3) path can. A folder of the
+// best-fit spelling beside it must never be written to.
+TEST(LauncherBoxes, ATemporaryDirectoryOutsideTheCodePageIsUsedThroughItsShortPath) {
   LauncherSandbox box;
-  const fs::path package = testsupport::WritePackage(box.Scratch().Path() / L"Setup-\u03A9.exe",
-                                                     GoodPayload(testsupport::ContentWithTestEngine()));
-  const auto result = box.Start(package);
-  EXPECT_EQ(result.exitCode, 0u);
-  EXPECT_EQ(result.boxes,
-            std::vector<ObservedBox>{Box(L"Error", platform::SystemErrorText(ERROR_FILE_NOT_FOUND), BoxIcon::kStop)});
-  EXPECT_FALSE(fs::exists(box.Report()));  // the engine never ran
-  // A failed start is a failure: the launcher removes what it extracted, and the
-  // engine written under the code page's best-fit name is all that is left.
-  EXPECT_EQ(box.TempEntries("KIVOTemp0"), std::vector<std::string>{"Setup-O.exe"});
+  const auto content = testsupport::ContentWithTestEngine();
+  const fs::path package = testsupport::WritePackage(box.Scratch().Path() / "Package.exe", GoodPayload(content));
+  const fs::path temp = box.Scratch().Path() / L"T\u0119mp \u0141ukasz";
+  const fs::path lookAlike = box.Scratch().Path() / L"Temp Lukasz";
+  fs::create_directories(temp);
+  fs::create_directories(lookAlike);
+  const std::map<std::string, std::wstring> environment = {{"TMP", temp.wstring()}, {"TEMP", temp.wstring()}};
+
+  const auto kept = box.Start(package, {}, environment);
+  EXPECT_TRUE(kept.boxes.empty());
+  const std::string report = testsupport::ReadFileBytes(box.Report() / "report.txt");
+  EXPECT_EQ(testsupport::ValueOf(report, "cwd"), (temp / "KIVOTemp0").u8string());
+  EXPECT_EQ(box.TempEntries(), std::vector<std::string>{});  // the sandbox's own temp is not used
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp / "KIVOTemp0"), fs::directory_iterator()), 5);
+  EXPECT_EQ(testsupport::ReadFileBytes(temp / "KIVOTemp0" / "setup.dat"), content.data);
+
+  auto environmentFailing = environment;
+  environmentFailing["SFX_TEST_EXIT"] = L"1602";
+  const auto cleaned = box.Start(package, {}, environmentFailing);
+  EXPECT_TRUE(cleaned.boxes.empty());
+  EXPECT_FALSE(fs::exists(temp / "KIVOTemp1"));  // the second run's folder went with its files
+  EXPECT_TRUE(fs::is_empty(lookAlike));
 }
 
 TEST(LauncherBoxes, RenamedPackagesAndFoldersWithSpacesAndAccents) {

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <system_error>
 
 #include "archive_writer.h"
@@ -94,12 +95,30 @@ std::optional<std::string> EncodeField(const std::string& text, const std::optio
   return std::nullopt;
 }
 
-// The password file's text: its bytes without a UTF-8 byte order mark and one line end.
-std::optional<std::string> ReadPasswordFile(const fs::path& path) {
+// The password file's text: its bytes without a UTF-8 byte order mark and one line
+// end; or why it cannot be read.
+std::optional<std::string> ReadPasswordFile(const fs::path& path, std::string& problem) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (!fs::exists(status)) {
+    problem = "no such file";
+    return std::nullopt;
+  }
+  if (!fs::is_regular_file(status)) {
+    problem = "not a file";
+    return std::nullopt;
+  }
   std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
+  std::string text;
+  if (in) {
+    std::ostringstream content;
+    content << in.rdbuf();
+    text = content.str();
+  }
+  if (!in || in.bad()) {
+    problem = "it cannot be read";
+    return std::nullopt;
+  }
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (!text.empty() && text.back() == '\r') text.pop_back();
@@ -245,8 +264,9 @@ int RunBuild(const std::vector<std::string>& arguments) {
 
   std::string passwordText;
   if (const auto file = parsed.Value("--password-file")) {
-    const auto text = ReadPasswordFile(fs::u8path(*file));
-    if (!text) return messages.Refuse("cannot read --password-file " + *file);
+    std::string problem;
+    const auto text = ReadPasswordFile(fs::u8path(*file), problem);
+    if (!text) return messages.Refuse("cannot read --password-file " + *file + ": " + problem);
     passwordText = *text;
   } else {
     passwordText = *parsed.Value("--password");

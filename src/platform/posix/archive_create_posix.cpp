@@ -11,7 +11,7 @@ zipFile CreateZipArchive(const std::wstring& path) {
   zlib_filefunc64_def functions;
   fill_fopen64_filefunc(&functions);
   errno = 0;
-  zipFile archive = zipOpen2_64(WideToUtf8(path).c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
+  zipFile archive = zipOpen2_64(WideToBytes(path).c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
   if (archive == nullptr && errno != 0) FailWithErrno();
   return archive;
 }

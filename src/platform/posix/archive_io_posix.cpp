@@ -10,7 +10,7 @@ namespace platform {
 voidpf OpenArchiveFile(const std::wstring& path, zlib_filefunc64_def& functions) {
   fill_fopen64_filefunc(&functions);
   errno = 0;
-  voidpf stream = functions.zopen64_file(functions.opaque, WideToUtf8(path).c_str(),
+  voidpf stream = functions.zopen64_file(functions.opaque, WideToBytes(path).c_str(),
                                          ZLIB_FILEFUNC_MODE_READ | ZLIB_FILEFUNC_MODE_EXISTING);
   // Leave the reason where the error report looks for it.
   if (stream == nullptr && errno != 0) FailWithErrno();

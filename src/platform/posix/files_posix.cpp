@@ -16,13 +16,13 @@
 
 namespace platform {
 
-size_t FullPathAnsi(const char* path, char* buffer, size_t bufferSize) {
+std::optional<std::string> AbsolutePath(const std::string& path) {
   // Like GetFullPathName: lexical, without touching the disk. Relative paths start
   // from the current folder, "." and ".." are resolved, a trailing separator stays.
   std::string full;
-  if (path[0] != '/') {
+  if (path.empty() || path[0] != '/') {
     char cwd[4096];
-    if (getcwd(cwd, sizeof cwd) == nullptr) return FailWithErrno(), 0;
+    if (getcwd(cwd, sizeof cwd) == nullptr) return FailWithErrno(), std::nullopt;
     full = std::string(cwd) + "/";
   }
   full += path;
@@ -42,6 +42,13 @@ size_t FullPathAnsi(const char* path, char* buffer, size_t bufferSize) {
   std::string result;
   for (const std::string& part : parts) result += "/" + part;
   if (result.empty() || full.back() == '/') result.push_back('/');
+  return result;
+}
+
+size_t FullPathAnsi(const char* path, char* buffer, size_t bufferSize) {
+  const std::optional<std::string> full = AbsolutePath(path);
+  if (!full) return 0;
+  const std::string& result = *full;
   if (result.size() + 1 > bufferSize) return result.size() + 1;
   std::memcpy(buffer, result.c_str(), result.size() + 1);
   return result.size();
@@ -52,9 +59,9 @@ bool PathExistsAnsi(const char* path) {
   return lstat(path, &info) == 0 || FailWithErrno();
 }
 
-bool SetAttributesNormalAnsi(const char* path) { return SetAttributesNormal(Utf8ToWide(path)); }
+bool SetAttributesNormalAnsi(const char* path) { return SetAttributesNormal(BytesToWide(path)); }
 
-bool RemoveFileAnsi(const char* path) { return RemoveFile(Utf8ToWide(path)); }
+bool RemoveFileAnsi(const char* path) { return RemoveFile(BytesToWide(path)); }
 
 bool CreateFolderTreeAnsi(const char* path) {
   std::string partial;
@@ -97,7 +104,7 @@ bool OutputFile::Write(const void* data, size_t count, size_t& written) {
 }
 
 bool AllowOwnerToRun(const std::wstring& path) {
-  const std::string native = WideToUtf8(path);
+  const std::string native = WideToBytes(path);
   struct stat info;
   if (lstat(native.c_str(), &info) != 0) return FailWithErrno();
   return chmod(native.c_str(), (info.st_mode & 07777) | S_IXUSR) == 0 || FailWithErrno();

@@ -18,7 +18,7 @@ constexpr int kLockAttempts = 1000;  // 10 ms apart: about ten seconds
 constexpr long kLockPauseNanoseconds = 10 * 1000 * 1000;
 
 int OpenFolder(const std::wstring& path) {
-  return open(WideToUtf8(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  return open(WideToBytes(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 }  // namespace
 
@@ -30,7 +30,7 @@ bool RemoveLeftoverFolder(const std::wstring& path) {
     SetLastError(kErrorSharingViolation);
     return false;
   }
-  return rmdir(WideToUtf8(path).c_str()) == 0 || FailWithErrno();
+  return rmdir(WideToBytes(path).c_str()) == 0 || FailWithErrno();
 }
 
 FolderChoiceLock::FolderChoiceLock(const std::wstring& directory, const std::wstring&) {

@@ -19,7 +19,7 @@ namespace platform {
 namespace {
 std::vector<std::string> g_arguments;
 
-std::string Native(const std::wstring& path) { return WideToUtf8(path); }
+std::string Native(const std::wstring& path) { return WideToBytes(path); }
 }  // namespace
 
 const wchar_t kPathSeparator = L'/';
@@ -45,10 +45,10 @@ OsVersion QueryOsVersion() {
 std::wstring ModuleFileName() {
   char buffer[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length > 0) return Utf8ToWide(std::string(buffer, static_cast<size_t>(length)));
+  if (length > 0) return BytesToWide(std::string(buffer, static_cast<size_t>(length)));
   // Without /proc, argument 0 made absolute is the best the system offers.
   if (!g_arguments.empty() && realpath(g_arguments[0].c_str(), buffer) != nullptr) {
-    return Utf8ToWide(buffer);
+    return BytesToWide(buffer);
   }
   FailWithErrno();
   return std::wstring();
@@ -57,7 +57,7 @@ std::wstring ModuleFileName() {
 std::vector<std::wstring> CommandLineArguments() {
   std::vector<std::wstring> arguments;
   arguments.reserve(g_arguments.size());
-  for (const std::string& argument : g_arguments) arguments.push_back(Utf8ToWide(argument));
+  for (const std::string& argument : g_arguments) arguments.push_back(BytesToWide(argument));
   return arguments;
 }
 
@@ -65,7 +65,7 @@ std::wstring CommandLine() {
   std::wstring commandLine;
   for (const std::string& argument : g_arguments) {
     if (!commandLine.empty()) commandLine.push_back(L' ');
-    commandLine += QuoteArgument(Utf8ToWide(argument));
+    commandLine += QuoteArgument(BytesToWide(argument));
   }
   return commandLine;
 }
@@ -89,9 +89,11 @@ PathParts SplitPath(const std::wstring& path) {
 
 std::wstring TempDirectory() {
   const char* tmpdir = std::getenv("TMPDIR");
-  std::string path = (tmpdir != nullptr && *tmpdir != '\0') ? tmpdir : "/tmp";
-  if (path.back() != '/') path.push_back('/');
-  return Utf8ToWide(path);
+  // Made absolute, as Windows' own query does: the setup engine is started by its
+  // path after changing into its folder, where a relative one would lead nowhere.
+  const std::optional<std::string> path = AbsolutePath((tmpdir != nullptr && *tmpdir != '\0') ? tmpdir : "/tmp");
+  if (!path) return std::wstring();
+  return BytesToWide(path->back() == '/' ? *path : *path + "/");
 }
 
 bool CreateFolder(const std::wstring& path) {
@@ -163,14 +165,16 @@ size_t ReadOnlyFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
   return total;
 }
 
-std::string ToAnsi(const std::wstring& text) { return WideToUtf8(text); }
-std::wstring FromAnsi(const std::string& text) { return Utf8ToWide(text); }
+std::string ToAnsi(const std::wstring& text) { return WideToBytes(text); }
+std::wstring FromAnsi(const std::string& text) { return BytesToWide(text); }
+std::optional<std::string> ToAnsiExact(const std::wstring& text) { return WideToBytes(text); }
+std::wstring ShortPath(const std::wstring& path) { return path; }
 
 int SystemMessageBox(const MessageBoxRequest& request) {
   // A box on a terminal: the caption first where there is one, then the text.
   std::string out;
-  if (request.caption) out += WideToUtf8(*request.caption) + ": ";
-  out += WideToUtf8(request.text);
+  if (request.caption) out += WideToBytes(*request.caption) + ": ";
+  out += WideToBytes(request.text);
   if (out.empty() || out.back() != '\n') out.push_back('\n');
   std::fwrite(out.data(), 1, out.size(), stderr);
   std::fflush(stderr);

@@ -64,10 +64,10 @@ bool WriteProfileEntry(const std::wstring& section, const std::wstring& key, con
                         const std::wstring& path) {
   // The layout Windows' profile writer gives: "[section]", then "key=value" lines,
   // each ended by CR LF; keys and sections match without regard to case.
-  const std::string file = WideToUtf8(path);
-  const std::string sectionName = WideToUtf8(section);
-  const std::string keyName = WideToUtf8(key);
-  const std::string valueText = WideToUtf8(value);
+  const std::string file = WideToBytes(path);
+  const std::string sectionName = WideToBytes(section);
+  const std::string keyName = WideToBytes(key);
+  const std::string valueText = WideToBytes(value);
   const std::string entry = keyName + "=" + valueText;
   std::vector<std::string> lines;
   if (!ReadLines(file, lines)) return false;
@@ -142,10 +142,10 @@ class SpawnActions {
 };
 
 bool ProcessHandle::Start(const std::wstring& program, const std::wstring& directory) {
-  std::string path = WideToUtf8(program);
+  std::string path = WideToBytes(program);
   char* const argv[] = {path.data(), nullptr};
   SpawnActions actions;
-  if (!actions.StartIn(WideToUtf8(directory))) return false;
+  if (!actions.StartIn(WideToBytes(directory))) return false;
   pid_t pid = 0;
   const int error = posix_spawn(&pid, path.c_str(), actions.Get(), nullptr, argv, environ);
   if (error != 0) {

@@ -150,6 +150,34 @@ std::string ToAnsi(const std::wstring& text) {
   return result;
 }
 
+std::optional<std::string> ToAnsiExact(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  // A UTF-8 code page holds every character, and takes neither flag nor report.
+  const bool utf8 = GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  const int length = WideCharToMultiByte(CP_ACP, flags, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, utf8 ? nullptr : &usedDefault);
+  if (length <= 0 || usedDefault) return std::nullopt;
+  std::string result(static_cast<size_t>(length), '\0');
+  if (WideCharToMultiByte(CP_ACP, flags, text.c_str(), static_cast<int>(text.size()), &result[0], length, nullptr,
+                          utf8 ? nullptr : &usedDefault) != length ||
+      usedDefault) {
+    return std::nullopt;
+  }
+  return result;
+}
+
+std::wstring ShortPath(const std::wstring& path) {
+  const DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (needed == 0) return std::wstring();
+  std::wstring shortPath(needed, L'\0');
+  const DWORD length = GetShortPathNameW(path.c_str(), &shortPath[0], needed);
+  if (length == 0 || length >= needed) return std::wstring();
+  shortPath.resize(length);
+  return shortPath;
+}
+
 std::wstring FromAnsi(const std::string& text) {
   if (text.empty()) return std::wstring();
   const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
