@@ -21,8 +21,7 @@ uint32_t Le32(const uint8_t* p) {
 
 }  // namespace
 
-std::optional<FileRange> CertificateTableOf(const uint8_t* head, size_t headSize, uint64_t fileSize) {
-  if (headSize > fileSize) headSize = static_cast<size_t>(fileSize);
+std::optional<FileRange> SecurityDirectoryOf(const uint8_t* head, size_t headSize) {
   if (headSize < kNewHeaderOffsetField + 4 || head[0] != 'M' || head[1] != 'Z') return std::nullopt;
   const uint64_t pe = Le32(head + kNewHeaderOffsetField);
   const uint64_t optionalHeader = pe + 4 + kFileHeaderSize;
@@ -42,8 +41,15 @@ std::optional<FileRange> CertificateTableOf(const uint8_t* head, size_t headSize
     return std::nullopt;
   }
   // The security directory holds a file offset, not an address.
-  const FileRange table{Le32(head + entry), Le32(head + entry + 4)};
-  if (table.size == 0 || table.offset > fileSize || table.size > fileSize - table.offset) return std::nullopt;
+  const FileRange directory{Le32(head + entry), Le32(head + entry + 4)};
+  if (directory.size == 0) return std::nullopt;
+  return directory;
+}
+
+std::optional<FileRange> CertificateTableOf(const uint8_t* head, size_t headSize, uint64_t fileSize) {
+  if (headSize > fileSize) headSize = static_cast<size_t>(fileSize);
+  const std::optional<FileRange> table = SecurityDirectoryOf(head, headSize);
+  if (!table || table->offset > fileSize || table->size > fileSize - table->offset) return std::nullopt;
   return table;
 }
 

@@ -21,6 +21,10 @@ struct FileRange {
 // The headers are looked for in the file's first bytes only.
 inline constexpr size_t kImageHeadSize = 4096;
 
+// The security directory of the PE headers in head (a file's first headSize bytes)
+// as it stands, wherever it points; none without PE headers or for an empty one.
+std::optional<FileRange> SecurityDirectoryOf(const uint8_t* head, size_t headSize);
+
 // The certificate table named by the PE headers in head (the first headSize bytes
 // of a file of fileSize bytes). None without PE headers, for an empty security
 // directory, or for one that points outside the file.

@@ -97,6 +97,12 @@ INSTANTIATE_TEST_SUITE_P(
                 "cannot read --password-file no-such-file: no such file"},
         Refusal{"FolderAsPasswordFile", {{"--password", std::nullopt}, {"--password-file", "@folder"}}, 1,
                 "cannot read --password-file @folder: not a file"},
+        Refusal{"MultiLinePasswordFile", {{"--password", std::nullopt}, {"--password-file", "@file"}}, 1,
+                "holds more than one line: the password is its first line only", "first\nsecond\n"},
+        // Pieces that do not suit each other.
+        Refusal{"TextFileAsLauncher", {{"--launcher", "@file"}}, 1, "is no launcher of sfx-launcher", "a text\n"},
+        Refusal{"EngineTheLauncherCannotStart", {{"--engine", "@file"}}, 1,
+                "is no program, which ", "setup engine, in words\n"},
         Refusal{"OutputFolderMissing", {{"-o", "no-such-folder/Package.exe"}}, 1, "cannot write"},
         // A wrong command line.
         Refusal{"MissingExp", {{"--exp", std::nullopt}}, 2, "missing --exp"},
@@ -106,5 +112,31 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"UnknownCodePage", {{"--codepage", "932"}}, 2, "--codepage 932 is none of"},
         Refusal{"UnknownOption", {{"--compress", "yes"}}, 2, "unknown option --compress"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BuildRefusals, EveryProblemIsToldAtOnce) {
+  testsupport::ScratchFolder scratch;
+  const auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
+  auto arguments = sfxpkgtest::BuildArguments(inputs, "semi;colon", scratch.Path() / "Package.exe");
+  for (size_t i = 0; i + 1 < arguments.size(); ++i) {
+    if (arguments[i] == "--ui") arguments[i + 1] = "no-such-ui.dll";
+  }
+  const auto result = sfxpkgtest::Sfxpkg(arguments);
+  EXPECT_EQ(result.exitCode, 1u);
+  EXPECT_NE(result.standardError.find("(0x3B)"), std::string::npos) << result.standardError;
+  EXPECT_NE(result.standardError.find("cannot read --ui no-such-ui.dll: no such file"), std::string::npos)
+      << result.standardError;
+  EXPECT_EQ(scratch.Entries(""), std::vector<std::string>{"in"});
+}
+
+TEST(BuildRefusals, TheLinuxLauncherReadsItsTrailerAsUtf8) {
+  if (sfxpkgtest::SfxpkgProgram().extension() == ".exe") GTEST_SKIP() << "the tests' launcher is launcher.exe";
+  testsupport::ScratchFolder scratch;
+  const auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
+  const auto result = sfxpkgtest::Sfxpkg(
+      sfxpkgtest::BuildArguments(inputs, "Gr\xC3\xBC\xC3\x9F" "e", scratch.Path() / "Package", {"--codepage", "1252"}));
+  EXPECT_EQ(result.exitCode, 1u);
+  EXPECT_NE(result.standardError.find("--codepage 1252 does not suit the Linux launcher"), std::string::npos)
+      << result.standardError;
+}
 
 }  // namespace

@@ -20,8 +20,9 @@ void PutLe(std::string& bytes, size_t at, uint32_t value, int size) {
   for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-// The smallest PE32 image that osslsigncode signs: headers and no sections. It
-// stands in for launcher.exe, which the native build does not make.
+// The smallest PE32 image that osslsigncode signs: headers and no sections, with
+// the ProductName of launcher.exe's version record, by which sfxpkg knows a
+// launcher. It stands in for launcher.exe, which the native build does not make.
 std::string MinimalPeImage() {
   std::string image(0x200, '\0');
   image.replace(0, 2, "MZ");
@@ -38,6 +39,13 @@ std::string MinimalPeImage() {
   PutLe(image, optional + 60, 0x200, 4);    // size of headers
   PutLe(image, optional + 68, 3, 2);        // console subsystem
   PutLe(image, optional + 92, 16, 4);       // number of data directories
+  const auto utf16 = [](const std::string& text) {
+    std::string wide;
+    for (const char ch : text) wide += std::string(1, ch) + '\0';
+    return wide + std::string(2, '\0');
+  };
+  image.replace(0x180, 24, utf16("ProductName"));  // in the headers' padding
+  image.replace(0x198, 26, utf16("sfx-launcher"));
   return image;
 }
 
@@ -47,8 +55,11 @@ class SignedPackage : public testing::Test {
   void SetUp() override {
     auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
     inputs.launcher = scratch.Write("stub.exe", MinimalPeImage());
+    // A Windows program as its engine, as launcher.exe needs one.
+    inputs.engine = scratch.Write("engine.exe", MinimalPeImage());
     package = scratch.Path() / "Package.exe";
-    ASSERT_EQ(sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "signed-Pa55", package)).exitCode, 0u);
+    const auto built = sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "signed-Pa55", package));
+    ASSERT_EQ(built.exitCode, 0u) << built.standardError;
 
     // A throwaway code-signing certificate, as a package author would buy one.
     const auto made =
@@ -117,6 +128,28 @@ TEST_F(SignedPackage, BytesAddedToTheSignatureFailVerify) {
   EXPECT_EQ((*report)["signature_block"]["end"].Number(), fs::file_size(grown));
   EXPECT_EQ((*report)["signature_block"]["records"].Number(), 1u);
   EXPECT_EQ((*report)["signature_block"]["unsigned_bytes"].Number(), added);
+}
+
+TEST_F(SignedPackage, ASignatureBlockCutShortOrFollowedByBytesFailsVerify) {
+  const std::string bytes = testsupport::ReadFileBytes(signedPackage);
+  struct Case {
+    const char* name;
+    std::string file;
+    const char* problem;
+  };
+  const Case cases[] = {
+      {"Cut.exe", bytes.substr(0, bytes.size() - 1024), "the signature block is cut short"},
+      {"Appended.exe", bytes + std::string(300, 'a'), "300 bytes follow the signature block"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path file = scratch.Write(c.name, c.file);
+    // osslsigncode finds neither signature sound either.
+    EXPECT_NE(RunTool("/usr/bin/osslsigncode", {"verify", "-in", U8(file)}).exitCode, 0u);
+    const auto verified = sfxpkgtest::Sfxpkg({"verify", U8(file)});
+    EXPECT_EQ(verified.exitCode, 1u);
+    EXPECT_NE(verified.standardError.find(c.problem), std::string::npos) << verified.standardError;
+  }
 }
 
 TEST_F(SignedPackage, WarnsOfBytesBehindTheMarkerThatAreNoSignature) {

@@ -169,6 +169,17 @@ INSTANTIATE_TEST_SUITE_P(
              "member A1 (the setup engine) cannot be decrypted and decompressed"},
         Case{"MemberCutShort", [] { return ExpMemberCutShort() + GoodPieces().trailer; }, false,
              "member A4 (Setup_Exp.dll) cannot be decrypted and decompressed"},
+        // A program of the other system: the launcher cannot start it.
+        Case{"EngineTheLauncherCannotStart",
+             [] {
+               auto content = GoodPieces().content;
+               const bool windows = content.engine.compare(0, 2, "MZ") == 0;
+               content.engine = windows ? std::string("\x7F" "ELF\x01\x01\x01") + std::string(200, '\0')
+                                        : std::string("MZ") + std::string(0x3A, '\0') + std::string("\x40\0\0\0", 4) +
+                                              std::string("PE\0\0", 4) + std::string(200, '\0');
+               return testsupport::ZipBytes(testsupport::PackageMembers(content, kPassword)) + GoodPieces().trailer;
+             },
+             false, "member A1 (the setup engine) is a "},
         Case{"UnencryptedMember",
              [] {
                const auto& c = GoodPieces().content;
@@ -180,5 +191,30 @@ INSTANTIATE_TEST_SUITE_P(
              },
              false, "member A3 (Setup_UI.dll) is not encrypted"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The image in front of the archive must be a launcher: anything else never starts.
+TEST(Verify, FailsAnImageThatIsNoLauncher) {
+  testsupport::ScratchFolder scratch;
+  const size_t launcherSize = testsupport::ReadFileBytes(testsupport::LauncherProgram()).size();
+  const fs::path package = scratch.Write(
+      "Package.exe", std::string(launcherSize, 'x') + GoodPieces().archive + GoodPieces().trailer);
+  const auto verified = sfxpkgtest::Sfxpkg({"verify", sfxpkgtest::U8(package)});
+  EXPECT_EQ(verified.exitCode, 1u);
+  EXPECT_NE(verified.standardError.find("the launcher image in front of the archive is no launcher of sfx-launcher"),
+            std::string::npos)
+      << verified.standardError;
+}
+
+// Several packages at once: each gets its verdict, and one bad one fails the run.
+TEST(Verify, ChecksEveryPackageItIsGiven) {
+  testsupport::ScratchFolder scratch;
+  const fs::path good = testsupport::WritePackage(scratch.Path() / "Good.exe", GoodPieces().archive + GoodPieces().trailer);
+  const fs::path bad = testsupport::WritePackage(scratch.Path() / "Bad.exe", GoodPieces().archive);
+  const auto both = sfxpkgtest::Sfxpkg({"verify", sfxpkgtest::U8(bad), sfxpkgtest::U8(good)});
+  EXPECT_EQ(both.exitCode, 1u);
+  EXPECT_NE(both.standardError.find(sfxpkgtest::U8(bad) + ": no package marker"), std::string::npos) << both.standardError;
+  EXPECT_NE(both.standardError.find(sfxpkgtest::U8(good) + ": will run"), std::string::npos) << both.standardError;
+  EXPECT_EQ(sfxpkgtest::Sfxpkg({"verify", sfxpkgtest::U8(good), sfxpkgtest::U8(good)}).exitCode, 0u);
+}
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "exit_status.h"
 #include "package/package_trailer.h"
 #include "package_format.h"
+#include "launcher_image.h"
 #include "package_map.h"
 #include "system_path.h"
 #include "temporary_file.h"
@@ -50,11 +51,18 @@ Options:
                         password or second field outside ASCII
   -o, --output PACKAGE  the package to write; written to a temporary file first
                         and renamed, so a failed build leaves nothing behind
+  --force               build even when the engine is no program the launcher
+                        can start (a warning says so)
   -h, --help            show this help
 
-A password or second field that the launcher could not read back is refused:
-a zero byte, the field's key byte (0x3B ';' in the password, 0xA7 in the second
-field), more than 259 bytes, or a trailer that would hold a zip signature.
+Every input is checked before anything is written, and every problem is told:
+a launcher that is no launcher of sfx-launcher; an engine the launcher cannot
+start (launcher.exe starts Windows programs, the Linux launcher Linux programs
+and scripts); a --codepage other than utf-8 behind the Linux launcher; a
+password file of more than one line; a password or second field that the
+launcher could not read back (a zero byte, the field's key byte: 0x3B ';' in
+the password, 0xA7 in the second field, more than 259 bytes) or a trailer that
+would hold a zip signature. An empty password gets a warning.
 
 Exit status: 0 when PACKAGE was written; 1 when the inputs cannot make a
 working package (nothing is written); 2 on a wrong command line.
@@ -134,6 +142,22 @@ std::optional<std::string> InputProblem(const std::string& option, const fs::pat
   if (!fs::is_regular_file(status)) return named + "not a file";
   if (!std::ifstream(path, std::ios::binary)) return named + "it cannot be opened";
   return std::nullopt;
+}
+
+std::string ReadWholeFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  if (in) content << in.rdbuf();
+  return content.str();
+}
+
+// Enough of a program's first bytes to tell its kind.
+std::string ReadHead(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string head(4096, '\0');
+  in.read(&head[0], static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(in.gcount()));
+  return head;
 }
 
 bool AppendFile(std::ofstream& out, const fs::path& path) {
@@ -236,7 +260,7 @@ int RunBuild(const std::vector<std::string>& arguments) {
       {"--launcher", "", true}, {"--engine", "", true},        {"--data", "", true},
       {"--ui", "", true},       {"--exp", "", true},           {"--password", "", true},
       {"--password-file", "", true}, {"--second-field", "", true}, {"--level", "", true},
-      {"--codepage", "", true}, {"--output", "-o", true}};
+      {"--codepage", "", true}, {"--output", "-o", true}, {"--force", "", false}};
   if (const auto error = ParseArguments(arguments, options, parsed)) return messages.Usage(*error);
   if (parsed.Has("--help")) {
     WriteStandardOutput(kHelp);
@@ -262,27 +286,36 @@ int RunBuild(const std::vector<std::string>& arguments) {
     if (!codePage) return messages.Usage("--codepage " + *name + " is none of " + kKnownCodePages);
   }
 
+  // Every input is checked before anything is written, and every problem is told.
+  std::vector<std::string> problems;
   std::string passwordText;
   if (const auto file = parsed.Value("--password-file")) {
     std::string problem;
-    const auto text = ReadPasswordFile(fs::u8path(*file), problem);
-    if (!text) return messages.Refuse("cannot read --password-file " + *file + ": " + problem);
-    passwordText = *text;
+    if (const auto text = ReadPasswordFile(fs::u8path(*file), problem)) {
+      passwordText = *text;
+      // One line end was dropped; another line would become part of the password.
+      if (passwordText.find_first_of("\r\n") != std::string::npos) {
+        problems.push_back("--password-file " + *file + " holds more than one line: the password is its first line only");
+      }
+    } else {
+      problems.push_back("cannot read --password-file " + *file + ": " + problem);
+    }
   } else {
     passwordText = *parsed.Value("--password");
   }
-  if (const auto problem = EncodeField(passwordText, codePage, request.password)) return messages.Refuse(*problem);
+  if (const auto problem = EncodeField(passwordText, codePage, request.password)) problems.push_back(*problem);
   if (const auto problem = EncodeField(parsed.Value("--second-field").value_or(""), codePage, request.secondField)) {
-    return messages.Refuse(*problem);
+    problems.push_back(*problem);
   }
   const std::string trailer = package::BuildPackageTrailer(request.password.bytes, request.secondField.bytes, kThirdWord);
   // The launcher never looks for the archive behind it, but other zip tools reading
   // the package (unzip, 7-Zip) would take such a signature for the archive's end.
   for (const char* signature : {"PK\x05\x06", "PK\x06\x07"}) {
     if (trailer.find(signature, 0, 4) != std::string::npos) {
-      return messages.Refuse("the trailer for this password and second field would hold a zip end-record signature, "
-                             "which other zip tools would take for the end of the archive: choose another "
-                             "password or second field");
+      problems.push_back("the trailer for this password and second field would hold a zip end-record signature, "
+                         "which other zip tools would take for the end of the archive: choose another password or "
+                         "second field");
+      break;
     }
   }
 
@@ -293,15 +326,53 @@ int RunBuild(const std::vector<std::string>& arguments) {
     request.memberFiles[i] = fs::u8path(*parsed.Value(kRequiredMembers[i].option));
     inputs.emplace_back(kRequiredMembers[i].option, request.memberFiles[i]);
   }
+  bool inputsReadable = true;
   for (const auto& [option, path] : inputs) {
-    if (const auto problem = InputProblem(option, path)) return messages.Refuse(*problem);
+    if (const auto problem = InputProblem(option, path)) {
+      problems.push_back(*problem);
+      inputsReadable = false;
+      continue;
+    }
     std::error_code different;
     if (fs::equivalent(path, request.output, different)) {
-      return messages.Refuse("-o " + ShownPath(request.output) + " is the " + option + " input itself");
+      problems.push_back("-o " + ShownPath(request.output) + " is the " + option + " input itself");
     }
   }
   std::error_code ignored;
-  if (fs::is_directory(request.output, ignored)) return messages.Refuse("-o " + ShownPath(request.output) + " is a folder");
+  if (fs::is_directory(request.output, ignored)) problems.push_back("-o " + ShownPath(request.output) + " is a folder");
+
+  // The pieces must suit each other: the launcher is one, and its engine can run.
+  if (inputsReadable) {
+    const std::optional<LauncherIdentity> launcher = IdentifyLauncher(ReadWholeFile(request.launcher));
+    if (!launcher) {
+      problems.push_back("--launcher " + ShownPath(request.launcher) +
+                         " is no launcher of sfx-launcher (launcher.exe or the Linux launcher)");
+    } else {
+      const ProgramKind engine = KindOfProgram(ReadHead(request.memberFiles[1]));
+      if (!EngineSuits(launcher->kind, engine)) {
+        const std::string mismatch = "--engine " + ShownPath(request.memberFiles[1]) + " is " + DescribeKind(engine) +
+                                     ", which " + (launcher->kind == ProgramKind::kWindows ? "launcher.exe" : "the Linux launcher") +
+                                     " cannot start";
+        if (parsed.Has("--force")) {
+          messages.Line("warning: " + mismatch + " (built all the same: --force)");
+        } else {
+          problems.push_back(mismatch + " (--force builds it all the same)");
+        }
+      }
+      // The Linux launcher reads its trailer as UTF-8, whatever the package was meant for.
+      if (launcher->kind == ProgramKind::kLinux && codePage && codePage->name != "utf-8") {
+        problems.push_back("--codepage " + codePage->name + " does not suit the Linux launcher, which reads the trailer as "
+                           "UTF-8: give --codepage utf-8");
+      }
+    }
+  }
+  if (problems.empty() && passwordText.empty()) {
+    messages.Line("warning: the password is empty: anyone can unpack the setup files");
+  }
+  if (!problems.empty()) {
+    for (const std::string& problem : problems) messages.Line(problem);
+    return kExitBadPackage;
+  }
   return WritePackage(request, messages);
 }
 

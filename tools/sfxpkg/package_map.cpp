@@ -197,6 +197,7 @@ bool MapPackage(const std::filesystem::path& path, PackageMap& map, std::string&
   if (!map.trailer) ExplainMissingTrailer(tail, map);
   FindEndRecords(tail, tailOffset, map);
   const std::string head = ReadRange(file, 0, package::kImageHeadSize);
+  map.securityDirectory = package::SecurityDirectoryOf(Bytes(head), head.size());
   if (const auto table = package::CertificateTableOf(Bytes(head), head.size(), map.fileSize)) {
     map.certificateTable = ReadCertificateTable(file, *table);
   }
@@ -254,6 +255,29 @@ std::vector<std::string> StrayBytesWarnings(const PackageMap& map) {
                        " that are neither alignment nor a certificate table: the launcher ignores them");
   }
   return warnings;
+}
+
+std::vector<std::string> SignatureProblems(const PackageMap& map) {
+  std::vector<std::string> problems;
+  if (!map.securityDirectory) return problems;
+  const ByteRange& directory = *map.securityDirectory;
+  if (!map.certificateTable) {
+    problems.push_back("the signature block is cut short: the image's headers name " + Grouped(directory.size) +
+                       " bytes of it from offset " + Grouped(directory.offset) + ", but the file ends at " +
+                       Grouped(map.fileSize));
+    return problems;
+  }
+  const CertificateTable& table = *map.certificateTable;
+  if (table.unsignedBytes > 0) {
+    problems.push_back("the certificate table holds " + Grouped(table.unsignedBytes) +
+                       " bytes beyond its signature: they were added after signing, which the signature does not "
+                       "show; sign the package anew from the unsigned one");
+  }
+  if (table.range.End() < map.fileSize) {
+    problems.push_back(Grouped(map.fileSize - table.range.End()) + " bytes follow the signature block (offset " +
+                       Grouped(table.range.End()) + "): they were appended after signing");
+  }
+  return problems;
 }
 
 }  // namespace sfxpkg

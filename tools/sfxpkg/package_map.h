@@ -61,6 +61,8 @@ struct PackageMap {
   std::optional<EndRecord> archiveEndRecord;
   // The Authenticode certificate table named by a PE header at the start of the file.
   std::optional<CertificateTable> certificateTable;
+  // The security directory as the image's headers state it, wherever it points.
+  std::optional<ByteRange> securityDirectory;
   // Bytes between the marker and the package's end that are not alignment.
   uint64_t strayBytesAfterMarker = 0;
 
@@ -82,6 +84,11 @@ std::vector<std::string> BoundsProblems(const PackageMap& map);
 // Bytes behind the marker that the launcher ignores and that are neither alignment
 // nor a certificate table, one line each: a package as built has none.
 std::vector<std::string> StrayBytesWarnings(const PackageMap& map);
+
+// What is wrong with the signature block, one line each: bytes added inside it, a
+// block cut short, bytes appended behind it. Windows' check of such a package fails
+// or is fooled; empty for an unsigned package and for a sound signature.
+std::vector<std::string> SignatureProblems(const PackageMap& map);
 
 // Thousands separated by commas, as the messages give sizes.
 std::string Grouped(uint64_t number);
