@@ -205,6 +205,19 @@ TEST(Verify, FailsAnImageThatIsNoLauncher) {
       << verified.standardError;
 }
 
+// inspect shows a damaged package's layout and gives verify's reasons for it.
+TEST(Inspect, GivesVerifysReasonsForADamagedPackage) {
+  testsupport::ScratchFolder scratch;
+  const fs::path package = testsupport::WritePackage(
+      scratch.Path() / "Package.exe", GoodPieces().archive + GoodPieces().trailer + std::string(40949, '\0'));
+  const std::string reason = "40,949 bytes follow the package marker";
+  const auto inspected = sfxpkgtest::Sfxpkg({"inspect", sfxpkgtest::U8(package)});
+  EXPECT_EQ(inspected.exitCode, 1u);
+  EXPECT_NE(inspected.standardOutput.find("trailer         not found"), std::string::npos) << inspected.standardOutput;
+  EXPECT_NE(inspected.standardError.find(reason), std::string::npos) << inspected.standardError;
+  EXPECT_NE(sfxpkgtest::Sfxpkg({"verify", sfxpkgtest::U8(package)}).standardError.find(reason), std::string::npos);
+}
+
 // Several packages at once: each gets its verdict, and one bad one fails the run.
 TEST(Verify, ChecksEveryPackageItIsGiven) {
   testsupport::ScratchFolder scratch;

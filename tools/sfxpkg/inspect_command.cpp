@@ -33,6 +33,9 @@ Options:
                    (874, 1250 to 1258, or utf-8); by default as this machine does
   -h, --help       show this help
 
+What keeps the launcher from reading the package, and what is wrong with its
+signature block, is said on standard error, one line each, as verify says it.
+
 Exit status: 0 when the trailer and the archive were found; 1 when either is
 missing (what was found is still shown); 2 on a wrong command line.
 )";
@@ -248,8 +251,15 @@ int RunInspect(const std::vector<std::string>& arguments) {
   if (archive.IsOpen()) report.members = ListMembers(archive.Handle());
 
   WriteStandardOutput(parsed.Has("--json") ? JsonReport(report) : TextReport(report));
-  if (!report.map.trailer) return messages.Refuse(ShownPath(report.path) + ": no package trailer the launcher can read");
-  if (!archive.IsOpen()) return messages.Refuse(ShownPath(report.path) + ": the archive library cannot open the archive");
+  // The reasons verify gives for what the layout shows, one line each.
+  std::vector<std::string> problems = BoundsProblems(report.map);
+  for (const std::string& problem : SignatureProblems(report.map)) problems.push_back(problem);
+  for (const std::string& problem : problems) messages.Line(ShownPath(report.path) + ": " + problem);
+  if (!report.map.trailer) return kExitBadPackage;
+  if (!archive.IsOpen()) {
+    if (problems.empty()) messages.Line(ShownPath(report.path) + ": the archive library cannot open the archive");
+    return kExitBadPackage;
+  }
   if (!report.members) return messages.Refuse(ShownPath(report.path) + ": the archive's central directory cannot be read");
   return kExitSuccess;
 }
