@@ -9,6 +9,10 @@ std::optional<CodePage> ParseCodePage(const std::string& text) {
   std::string lower;
   for (const char ch : text) lower.push_back(ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch);
   if (lower == "utf-8" || lower == "utf8" || lower == "65001") return CodePage{65001, "utf-8"};
+  // The names code pages go by elsewhere: cp1252, windows-1252.
+  for (const char* prefix : {"windows-", "cp"}) {
+    if (lower.rfind(prefix, 0) == 0) lower.erase(0, std::char_traits<char>::length(prefix));
+  }
   if (lower.empty() || lower.find_first_not_of("0123456789") != std::string::npos || lower.size() > 5) {
     return std::nullopt;
   }

@@ -13,7 +13,8 @@ struct CodePage {
   std::string name;     // as messages show it: "1252", "utf-8"
 };
 
-inline constexpr char kKnownCodePages[] = "874, 1250 to 1258, or utf-8";
+inline constexpr char kKnownCodePages[] =
+    "874, 1250 to 1258 (also as cp1252 or windows-1252), or utf-8 (also utf8 or 65001)";
 
 // None for anything but the known 8-bit code pages and UTF-8.
 std::optional<CodePage> ParseCodePage(const std::string& text);
