@@ -189,6 +189,10 @@ std::wstring FromAnsi(const std::string& text) {
 }
 
 int SystemMessageBox(const MessageBoxRequest& request) {
+  // Also for a debugger (DebugView, Wine's debug output): where no one sees the
+  // screen, an administrator can still read what the box said.
+  const std::wstring debugText = (request.caption ? *request.caption : L"Error") + L": " + request.text + L"\n";
+  OutputDebugStringW(debugText.c_str());
   return MessageBoxW(nullptr, request.text.c_str(), request.caption ? request.caption->c_str() : nullptr,
                      request.style);
 }
