@@ -1,6 +1,8 @@
 // The command-line conventions a package author expects: a version, help per command.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "sfxpkg_tool.h"
 #include "support/scratch_folder.h"
 
@@ -38,6 +40,35 @@ TEST(Conventions, CodePagesGoByTheirUsualNames) {
   const auto unknown = sfxpkgtest::Sfxpkg({"inspect", sfxpkgtest::U8(package), "--codepage", "cp932"});
   EXPECT_EQ(unknown.exitCode, 2u);
   EXPECT_NE(unknown.standardError.find("also as cp1252 or windows-1252"), std::string::npos) << unknown.standardError;
+}
+
+// Long work shows a progress line on a terminal, and only there; -q keeps it quiet.
+TEST(Conventions, ProgressOnATerminalOnly) {
+  if (sfxpkgtest::SfxpkgProgram().extension() == ".exe") GTEST_SKIP() << "the terminal is made with script(1)";
+  testsupport::ScratchFolder scratch;
+  auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
+  // Sparse: 64 MiB of zeros cost no disk and deflate to almost nothing. Each member
+  // is read twice (its CRC first).
+  inputs.data = scratch.Path() / "large.dat";
+  std::filesystem::resize_file(scratch.Write("large.dat", ""), 64 << 20);
+  const auto build = [&](const std::string& name, const std::vector<std::string>& extra) {
+    auto arguments = sfxpkgtest::BuildArguments(inputs, "pw", scratch.Path() / name, extra);
+    std::string command = sfxpkgtest::U8(sfxpkgtest::SfxpkgProgram());
+    for (const std::string& argument : arguments) command += " '" + argument + "'";
+    // script(1) gives the command a terminal and copies what it writes there.
+    return testsupport::RunTool("/usr/bin/script", {"-qec", command, "/dev/null"});
+  };
+  const auto onTerminal = build("a.pkg", {"--level", "1"});
+  EXPECT_EQ(onTerminal.exitCode, 0u);
+  EXPECT_NE(onTerminal.standardOutput.find("\rsfxpkg build: 0% of "), std::string::npos)
+      << onTerminal.standardOutput;
+  const auto quiet = build("b.pkg", {"--level", "1", "-q"});
+  EXPECT_EQ(quiet.exitCode, 0u);
+  EXPECT_EQ(quiet.standardOutput, "");  // not even the line that says what was written
+
+  const auto notTerminal = sfxpkgtest::Sfxpkg({"verify", sfxpkgtest::U8(scratch.Path() / "a.pkg")});
+  EXPECT_EQ(notTerminal.exitCode, 0u);
+  EXPECT_EQ(notTerminal.standardError.find("% of"), std::string::npos) << notTerminal.standardError;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "package_format.h"
+
 namespace sfxpkg {
 namespace {
 
@@ -48,6 +50,20 @@ std::optional<std::vector<MemberInfo>> ListMembers(unzFile archive) {
   }
   if (step != UNZ_END_OF_LIST_OF_FILE) return std::nullopt;
   return members;
+}
+
+uint64_t MembersSize(unzFile archive) {
+  uint64_t total = 0;
+  const std::optional<std::vector<MemberInfo>> members = ListMembers(archive);
+  if (!members) return 0;
+  for (const MemberInfo& member : *members) {
+    for (const RequiredMember& required : kRequiredMembers) {
+      std::string name = member.name;
+      for (char& ch : name) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch);
+      if (name == required.Name()) total += member.size;
+    }
+  }
+  return total;
 }
 
 MemberRead ReadMember(unzFile archive, const std::string& name, const std::string& password, const MemberSink& sink) {

@@ -18,6 +18,10 @@ using package::MemberInfo;
 // Every member in the order of the central directory; none when it cannot be read.
 std::optional<std::vector<MemberInfo>> ListMembers(unzFile archive);
 
+// The bytes the four members the launcher extracts hold together (0 when the
+// central directory cannot be read): the measure of verify's and extract's work.
+uint64_t MembersSize(unzFile archive);
+
 enum class MemberStatus {
   kRead,
   kMissing,         // no member of that name

@@ -45,12 +45,13 @@ class MemberReader {
 };
 
 // The CRC-32 that encryption needs before the first byte is written.
-bool MemberCrc(const ArchiveMember& member, uLong& crc) {
+bool MemberCrc(const ArchiveMember& member, uLong& crc, const std::function<void(uint64_t)>& onRead) {
   MemberReader reader(member);
   if (!reader.Ok()) return false;
   crc = crc32(0L, Z_NULL, 0);
   for (std::string piece = reader.Next(); !piece.empty(); piece = reader.Next()) {
     crc = crc32(crc, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(piece.size()));
+    if (onRead) onRead(piece.size());
   }
   return !reader.Failed();
 }
@@ -61,9 +62,10 @@ uint64_t MemberSize(const ArchiveMember& member) {
   return fs::file_size(member.source, ignored);
 }
 
-bool WriteMember(zipFile archive, const ArchiveMember& member, std::string& error) {
+bool WriteMember(zipFile archive, const ArchiveMember& member, std::string& error,
+                 const std::function<void(uint64_t)>& onRead) {
   uLong crc = 0;
-  if (!MemberCrc(member, crc)) {
+  if (!MemberCrc(member, crc, onRead)) {
     error = "cannot read " + member.source.string();
     return false;
   }
@@ -91,6 +93,7 @@ bool WriteMember(zipFile archive, const ArchiveMember& member, std::string& erro
   bool ok = reader.Ok();
   for (std::string piece = ok ? reader.Next() : std::string(); ok && !piece.empty(); piece = reader.Next()) {
     ok = zipWriteInFileInZip(archive, piece.data(), static_cast<unsigned>(piece.size())) == ZIP_OK;
+    if (onRead) onRead(piece.size());
   }
   ok = ok && !reader.Failed();
   const bool closed = zipCloseFileInZip(archive) == ZIP_OK;
@@ -100,7 +103,8 @@ bool WriteMember(zipFile archive, const ArchiveMember& member, std::string& erro
 
 }  // namespace
 
-bool WriteZipArchive(const fs::path& path, const std::vector<ArchiveMember>& members, std::string& error) {
+bool WriteZipArchive(const fs::path& path, const std::vector<ArchiveMember>& members, std::string& error,
+                     const std::function<void(uint64_t)>& onRead) {
   zipFile archive = platform::CreateZipArchive(path.wstring());
   if (archive == nullptr) {
     error = "cannot create " + path.string();
@@ -108,7 +112,7 @@ bool WriteZipArchive(const fs::path& path, const std::vector<ArchiveMember>& mem
   }
   bool ok = true;
   for (const ArchiveMember& member : members) {
-    if (!WriteMember(archive, member, error)) {
+    if (!WriteMember(archive, member, error, onRead)) {
       ok = false;
       break;
     }

@@ -1,7 +1,9 @@
 // The zip archive sfxpkg writes: members, their passwords and deflate levels.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,7 +20,9 @@ struct ArchiveMember {
 
 // Writes a zip archive of members to path with minizip's zip writer. On failure
 // returns false with the reason in error; a partly written file is removed.
+// onRead, when given, hears of every piece of member data read (each member is read
+// twice: once for the CRC that encryption needs first, once to be written).
 bool WriteZipArchive(const std::filesystem::path& path, const std::vector<ArchiveMember>& members,
-                     std::string& error);
+                     std::string& error, const std::function<void(uint64_t)>& onRead = {});
 
 }  // namespace sfxpkg

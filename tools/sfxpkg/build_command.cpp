@@ -16,6 +16,7 @@
 #include "package_format.h"
 #include "launcher_image.h"
 #include "package_map.h"
+#include "progress.h"
 #include "system_path.h"
 #include "temporary_file.h"
 #include "utf8_text.h"
@@ -53,6 +54,8 @@ Options:
                         and renamed, so a failed build leaves nothing behind
   --force               build even when the engine is no program the launcher
                         can start (a warning says so)
+  -q, --quiet           only problems and warnings, no progress
+  -v, --verbose         also each member and its source
   -h, --help            show this help
 
 Every input is checked before anything is written, and every problem is told:
@@ -218,7 +221,19 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
     members.push_back(member);
   }
   std::string error;
-  if (!WriteZipArchive(archive.Path(), members, error)) return messages.Refuse("cannot write the archive: " + error);
+  uint64_t total = 0;
+  for (const ArchiveMember& member : members) {
+    std::error_code sizeUnknown;
+    const uint64_t size = fs::file_size(member.source, sizeUnknown);
+    messages.Detail("member " + member.name + " from " + ShownPath(member.source) + ": " + Grouped(size) + " bytes");
+    total += 2 * size;  // read once for its CRC, once to be written
+  }
+  bool written = false;
+  {
+    Progress progress(messages, total);
+    written = WriteZipArchive(archive.Path(), members, error, [&progress](uint64_t bytes) { progress.Add(bytes); });
+  }
+  if (!written) return messages.Refuse("cannot write the archive: " + error);
   std::error_code sizeError;
   const uint64_t archiveSize = fs::file_size(archive.Path(), sizeError);
   if (sizeError) return messages.Refuse("cannot read " + ShownPath(archive.Path()) + ": " + sizeError.message());
@@ -245,7 +260,7 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
   std::error_code ignored;
   fs::permissions(package.Path(), fs::status(request.launcher, ignored).permissions(), ignored);
   if (!package.ReplaceTarget(error)) return messages.Refuse("cannot write " + ShownPath(request.output) + ": " + error);
-  messages.Line("wrote " + ShownPath(request.output) + ": launcher image " + Grouped(launcherSize) + " bytes, archive " +
+  messages.Info("wrote " + ShownPath(request.output) + ": launcher image " + Grouped(launcherSize) + " bytes, archive " +
                 Grouped(archiveSize) + " bytes, trailer " + Grouped(trailer.size()) + " bytes (format " +
                 std::to_string(kFormatVersion) + ")");
   return kExitSuccess;
@@ -254,18 +269,20 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
 }  // namespace
 
 int RunBuild(const std::vector<std::string>& arguments) {
-  const CommandMessages messages("build");
+  CommandMessages messages("build");
   ParsedArguments parsed;
   const std::vector<OptionSpec> options = {
       {"--launcher", "", true}, {"--engine", "", true},        {"--data", "", true},
       {"--ui", "", true},       {"--exp", "", true},           {"--password", "", true},
       {"--password-file", "", true}, {"--second-field", "", true}, {"--level", "", true},
-      {"--codepage", "", true}, {"--output", "-o", true}, {"--force", "", false}};
+      {"--codepage", "", true}, {"--output", "-o", true}, {"--force", "", false},
+      {"--quiet", "-q", false}, {"--verbose", "-v", false}};
   if (const auto error = ParseArguments(arguments, options, parsed)) return messages.Usage(*error);
   if (parsed.Has("--help")) {
     WriteStandardOutput(kHelp);
     return kExitSuccess;
   }
+  messages.SetVerbosity(parsed.Has("--quiet"), parsed.Has("--verbose"));
   if (!parsed.Plain().empty()) return messages.Usage("unexpected argument '" + parsed.Plain()[0] + "'");
   for (const char* required : {"--launcher", "--engine", "--data", "--ui", "--exp", "--output"}) {
     if (!parsed.Has(required)) return messages.Usage(std::string("missing ") + required);

@@ -10,6 +10,14 @@ void CommandMessages::Line(const std::string& text) const {
   WriteStandardError("sfxpkg " + command_ + ": " + text + "\n");
 }
 
+void CommandMessages::Info(const std::string& text) const {
+  if (!quiet_) Line(text);
+}
+
+void CommandMessages::Detail(const std::string& text) const {
+  if (verbose_) Line(text);
+}
+
 int CommandMessages::Usage(const std::string& text) const {
   Line(text);
   WriteStandardError("Try 'sfxpkg " + command_ + " --help'.\n");

@@ -9,7 +9,20 @@ namespace sfxpkg {
 class CommandMessages {
  public:
   explicit CommandMessages(std::string command) : command_(std::move(command)) {}
+  // -q leaves only problems and warnings; -v adds the details of the work.
+  void SetVerbosity(bool quiet, bool verbose) {
+    quiet_ = quiet;
+    verbose_ = verbose && !quiet;
+  }
+  bool Quiet() const { return quiet_; }
+  const std::string& Command() const { return command_; }
+
+  // A problem or a warning: always said.
   void Line(const std::string& text) const;
+  // What was done: not with -q.
+  void Info(const std::string& text) const;
+  // How it was done: only with -v.
+  void Detail(const std::string& text) const;
   // A wrong command line: the reason and where help is; returns the usage status.
   int Usage(const std::string& text) const;
   // Inputs or a package that cannot work: the reason; returns the bad-package status.
@@ -17,6 +30,8 @@ class CommandMessages {
 
  private:
   std::string command_;
+  bool quiet_ = false;
+  bool verbose_ = false;
 };
 
 }  // namespace sfxpkg

@@ -10,4 +10,8 @@ namespace sfxpkg {
 void WriteStandardOutput(const std::string& utf8);
 void WriteStandardError(const std::string& utf8);
 
+// Whether standard error is a terminal (a console on Windows), where a progress
+// line can be redrawn in place.
+bool StandardErrorIsTerminal();
+
 }  // namespace sfxpkg

@@ -1,4 +1,6 @@
 // Console output on POSIX: the bytes as they are.
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "console.h"
@@ -14,5 +16,7 @@ void WriteStandardError(const std::string& utf8) {
   std::fwrite(utf8.data(), 1, utf8.size(), stderr);
   std::fflush(stderr);
 }
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 }  // namespace sfxpkg

@@ -27,4 +27,9 @@ void Write(DWORD which, const std::string& utf8) {
 void WriteStandardOutput(const std::string& utf8) { Write(STD_OUTPUT_HANDLE, utf8); }
 void WriteStandardError(const std::string& utf8) { Write(STD_ERROR_HANDLE, utf8); }
 
+bool StandardErrorIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
+}
+
 }  // namespace sfxpkg

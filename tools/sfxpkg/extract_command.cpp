@@ -8,6 +8,7 @@
 #include "console.h"
 #include "exit_status.h"
 #include "package_check.h"
+#include "progress.h"
 #include "platform/platform.h"
 #include "system_path.h"
 
@@ -29,6 +30,8 @@ Options:
   --codepage CP        read the password as machines with code page CP do
                        (874, 1250 to 1258, or utf-8); by default as this
                        machine does
+  -q, --quiet          only problems and warnings, no progress
+  -v, --verbose        accepted; says nothing more here
   -h, --help           show this help
 
 Exit status: 0 when all four files were written; 1 when the package or a
@@ -38,15 +41,16 @@ member is bad, with one line per problem; 2 on a wrong command line.
 }  // namespace
 
 int RunExtract(const std::vector<std::string>& arguments) {
-  const CommandMessages messages("extract");
+  CommandMessages messages("extract");
   ParsedArguments parsed;
   const auto error =
-      ParseArguments(arguments, {{"--directory", "-C", true}, {"--codepage", "", true}}, parsed);
+      ParseArguments(arguments, {{"--directory", "-C", true}, {"--codepage", "", true}, {"--quiet", "-q", false}, {"--verbose", "-v", false}}, parsed);
   if (error) return messages.Usage(*error);
   if (parsed.Has("--help")) {
     WriteStandardOutput(kHelp);
     return kExitSuccess;
   }
+  messages.SetVerbosity(parsed.Has("--quiet"), parsed.Has("--verbose"));
   if (parsed.Plain().size() != 1) return messages.Usage("name one PACKAGE");
   if (!parsed.Has("--directory")) return messages.Usage("missing -C DIR");
   std::optional<CodePage> codePage;
@@ -67,13 +71,15 @@ int RunExtract(const std::vector<std::string>& arguments) {
   if (created) return messages.Refuse("cannot create " + ShownPath(directory) + ": " + created.message());
 
   int status = kExitSuccess;
+  Progress progress(messages, MembersSize(prepared.archive->Handle()));
   for (const RequiredMember& member : kRequiredMembers) {
     const std::optional<std::string> fileName = member.FileName();
     const fs::path target = directory / (fileName ? fs::u8path(*fileName) : package.filename());
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     MemberRead read;
     if (out) {
-      read = ReadMember(prepared.archive->Handle(), member.Name(), prepared.password, [&out](const char* data, size_t size) {
+      read = ReadMember(prepared.archive->Handle(), member.Name(), prepared.password, [&](const char* data, size_t size) {
+        progress.Add(size);
         return static_cast<bool>(out.write(data, static_cast<std::streamsize>(size)));
       });
       out.close();
@@ -84,7 +90,7 @@ int RunExtract(const std::vector<std::string>& arguments) {
     if (read.status == MemberStatus::kRead) {
       // The setup engine is a program; the launcher lets its owner run it too.
       if (!fileName) platform::AllowOwnerToRun(SystemPath(target));
-      messages.Line("wrote " + ShownPath(target) + " (" + Grouped(read.info.size) + " bytes, member " + member.Name() + ")");
+      messages.Info("wrote " + ShownPath(target) + " (" + Grouped(read.info.size) + " bytes, member " + member.Name() + ")");
       continue;
     }
     std::error_code ignored;

@@ -31,6 +31,8 @@ Options:
   --show-password  show the password instead of masking it
   --codepage CP    show the text fields as machines with code page CP read them
                    (874, 1250 to 1258, or utf-8); by default as this machine does
+  -q, --quiet      no lines beyond the report and its problems
+  -v, --verbose    accepted; says nothing more here
   -h, --help       show this help
 
 What keeps the launcher from reading the package, and what is wrong with its
@@ -52,12 +54,6 @@ std::string MethodName(int method) {
   if (method == 0) return "stored";
   if (method == 8) return "deflated";
   return "method " + std::to_string(method);
-}
-
-std::string Hex32(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08x", value);
-  return text;
 }
 
 std::optional<ByteRange> LauncherImage(const PackageMap& map) {
@@ -225,15 +221,18 @@ std::string TextReport(const Report& report) {
 }  // namespace
 
 int RunInspect(const std::vector<std::string>& arguments) {
-  const CommandMessages messages("inspect");
+  CommandMessages messages("inspect");
   ParsedArguments parsed;
   const auto error = ParseArguments(
-      arguments, {{"--json", "", false}, {"--show-password", "", false}, {"--codepage", "", true}}, parsed);
+      arguments,
+      {{"--json", "", false}, {"--show-password", "", false}, {"--codepage", "", true}, {"--quiet", "-q", false}, {"--verbose", "-v", false}},
+      parsed);
   if (error) return messages.Usage(*error);
   if (parsed.Has("--help")) {
     WriteStandardOutput(kHelp);
     return kExitSuccess;
   }
+  messages.SetVerbosity(parsed.Has("--quiet"), parsed.Has("--verbose"));
   if (parsed.Plain().size() != 1) return messages.Usage("name one PACKAGE");
   Report report;
   if (const auto name = parsed.Value("--codepage")) {

@@ -2,6 +2,7 @@
 #include "package_map.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -139,6 +140,12 @@ void ExplainMissingTrailer(const std::string& tail, PackageMap& map) {
 }
 
 }  // namespace
+
+std::string Hex32(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08x", value);
+  return text;
+}
 
 std::string Grouped(uint64_t number) {
   std::string digits = std::to_string(number);

@@ -92,5 +92,7 @@ std::vector<std::string> SignatureProblems(const PackageMap& map);
 
 // Thousands separated by commas, as the messages give sizes.
 std::string Grouped(uint64_t number);
+// A CRC or a word as the reports give it: "0x" and eight hex digits.
+std::string Hex32(uint32_t value);
 
 }  // namespace sfxpkg

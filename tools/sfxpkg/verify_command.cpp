@@ -9,6 +9,7 @@
 #include "arguments.h"
 #include "launcher_image.h"
 #include "package_check.h"
+#include "progress.h"
 #include "system_path.h"
 
 namespace sfxpkg {
@@ -37,6 +38,8 @@ table get a warning; the launcher ignores them.
 Options:
   --codepage CP  read the password as machines with code page CP do (874,
                  1250 to 1258, or utf-8); by default as this machine does
+  -q, --quiet    only problems and warnings, no progress
+  -v, --verbose  also each member checked, with its size and CRC
   -h, --help     show this help
 
 Exit status: 0 when every package will run; 1 when one will not, with one line
@@ -67,6 +70,7 @@ bool VerifyPackage(const std::filesystem::path& package, const std::optional<Cod
   }
   uint64_t checkedBytes = 0;
   if (problems.empty()) {
+    Progress progress(messages, MembersSize(prepared.archive->Handle()));
     for (const RequiredMember& member : kRequiredMembers) {
       const bool engine = !member.FileName();
       std::string head;
@@ -76,9 +80,14 @@ bool VerifyPackage(const std::filesystem::path& package, const std::optional<Cod
                                              head.append(data, std::min(size, kProgramHeadSize - head.size()));
                                            }
                                            checkedBytes += size;
+                                           progress.Add(size);
                                            return true;
                                          });
       const std::string problem = MemberProblem(member, read, prepared, codePage.has_value());
+      if (problem.empty()) {
+        messages.Detail(ShownPath(package) + ": member " + member.Name() + " (" + member.Description() + "): " +
+                        Grouped(read.info.size) + " bytes, CRC-32 " + Hex32(read.info.crc) + " matches");
+      }
       if (!problem.empty()) {
         problems.push_back(problem);
       } else if (engine && launcher && !EngineSuits(launcher->kind, KindOfProgram(head))) {
@@ -90,7 +99,7 @@ bool VerifyPackage(const std::filesystem::path& package, const std::optional<Cod
   }
   for (const std::string& problem : problems) messages.Line(ShownPath(package) + ": " + problem);
   if (!problems.empty()) return false;
-  messages.Line(ShownPath(package) + ": will run: A0, A1, A3 and A4 decrypt and pass their CRC checks (" +
+  messages.Info(ShownPath(package) + ": will run: A0, A1, A3 and A4 decrypt and pass their CRC checks (" +
                 Grouped(checkedBytes) + " bytes)");
   return true;
 }
@@ -98,13 +107,14 @@ bool VerifyPackage(const std::filesystem::path& package, const std::optional<Cod
 }  // namespace
 
 int RunVerify(const std::vector<std::string>& arguments) {
-  const CommandMessages messages("verify");
+  CommandMessages messages("verify");
   ParsedArguments parsed;
-  if (const auto error = ParseArguments(arguments, {{"--codepage", "", true}}, parsed)) return messages.Usage(*error);
+  if (const auto error = ParseArguments(arguments, {{"--codepage", "", true}, {"--quiet", "-q", false}, {"--verbose", "-v", false}}, parsed)) return messages.Usage(*error);
   if (parsed.Has("--help")) {
     WriteStandardOutput(kHelp);
     return kExitSuccess;
   }
+  messages.SetVerbosity(parsed.Has("--quiet"), parsed.Has("--verbose"));
   if (parsed.Plain().empty()) return messages.Usage("name a PACKAGE");
   std::optional<CodePage> codePage;
   if (const auto name = parsed.Value("--codepage")) {
