@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "sfxpkg_tool.h"
+#include "support/json_value.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -40,6 +41,32 @@ TEST(Conventions, CodePagesGoByTheirUsualNames) {
   const auto unknown = sfxpkgtest::Sfxpkg({"inspect", sfxpkgtest::U8(package), "--codepage", "cp932"});
   EXPECT_EQ(unknown.exitCode, 2u);
   EXPECT_NE(unknown.standardError.find("also as cp1252 or windows-1252"), std::string::npos) << unknown.standardError;
+}
+
+// verify --json: one document for every package, numbers as numbers and CRCs as
+// fixed-width hex strings, as inspect writes them.
+TEST(Conventions, VerifyWritesItsVerdictsAsJson) {
+  testsupport::ScratchFolder scratch;
+  const auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
+  const auto good = scratch.Path() / "Good.exe";
+  ASSERT_EQ(sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "pw", good)).exitCode, 0u);
+  const auto bad = scratch.Write("Bad.exe", "no package");
+  const auto result = sfxpkgtest::Sfxpkg({"verify", "--json", sfxpkgtest::U8(good), sfxpkgtest::U8(bad)});
+  EXPECT_EQ(result.exitCode, 1u);
+  const auto json = testsupport::JsonValue::Parse(result.standardOutput);
+  ASSERT_TRUE(json) << result.standardOutput;
+  const auto& packages = (*json)["packages"];
+  ASSERT_EQ(packages.Size(), 2u);
+  EXPECT_TRUE(packages[0]["runs"].Bool());
+  EXPECT_EQ(packages[0]["members"].Size(), 4u);
+  EXPECT_EQ(packages[0]["members"][1]["name"].String(), "A1");
+  EXPECT_EQ(packages[0]["members"][1]["size"].Number(), inputs.engineBytes.size());
+  const std::string crc = packages[0]["members"][1]["crc32"].String();
+  EXPECT_EQ(crc.size(), 10u);
+  EXPECT_EQ(crc.rfind("0x", 0), 0u);
+  EXPECT_FALSE(packages[1]["runs"].Bool());
+  EXPECT_EQ(packages[1]["problems"].Size(), 1u);
+  EXPECT_NE(packages[1]["problems"][0].String().find("no package marker"), std::string::npos);
 }
 
 // Long work shows a progress line on a terminal, and only there; -q keeps it quiet.

@@ -7,6 +7,7 @@
 #include "console.h"
 #include "exit_status.h"
 #include "arguments.h"
+#include "json_writer.h"
 #include "launcher_image.h"
 #include "package_check.h"
 #include "progress.h"
@@ -36,6 +37,7 @@ Other bytes behind the marker that are neither alignment nor a certificate
 table get a warning; the launcher ignores them.
 
 Options:
+  --json         also write every verdict to standard output as JSON
   --codepage CP  read the password as machines with code page CP do (874,
                  1250 to 1258, or utf-8); by default as this machine does
   -q, --quiet    only problems and warnings, no progress
@@ -55,53 +57,91 @@ std::string LauncherImageOf(const std::filesystem::path& package, uint64_t archi
   return image;
 }
 
-// Checks one package; true when it will run. Every problem and warning is a line.
-bool VerifyPackage(const std::filesystem::path& package, const std::optional<CodePage>& codePage,
-                   const CommandMessages& messages) {
+// What verify found for one package.
+struct Verdict {
+  std::string file;
+  std::vector<std::string> problems;
+  std::vector<std::string> warnings;
+  std::vector<MemberInfo> checked;  // the members that passed, in order
+  uint64_t checkedBytes = 0;
+  bool Runs() const { return problems.empty(); }
+};
+
+// Checks one package as the launcher would read it.
+Verdict VerifyPackage(const std::filesystem::path& package, const std::optional<CodePage>& codePage,
+                      const CommandMessages& messages) {
+  Verdict verdict;
+  verdict.file = ShownPath(package);
   PreparedPackage prepared;
-  std::vector<std::string> problems = PreparePackage(package, codePage, prepared);
+  std::vector<std::string>& problems = verdict.problems;
+  problems = PreparePackage(package, codePage, prepared);
   const PackageMap& map = prepared.map;
   for (const std::string& problem : SignatureProblems(map)) problems.push_back(problem);
-  for (const std::string& warning : StrayBytesWarnings(map)) messages.Line("warning: " + ShownPath(package) + ": " + warning);
+  verdict.warnings = StrayBytesWarnings(map);
   std::optional<LauncherIdentity> launcher;
   if (const std::optional<ByteRange> archive = map.Archive()) {
     launcher = IdentifyLauncher(LauncherImageOf(package, archive->offset));
     if (!launcher) problems.push_back("the launcher image in front of the archive is no launcher of sfx-launcher");
   }
-  uint64_t checkedBytes = 0;
-  if (problems.empty()) {
-    Progress progress(messages, MembersSize(prepared.archive->Handle()));
-    for (const RequiredMember& member : kRequiredMembers) {
-      const bool engine = !member.FileName();
-      std::string head;
-      const MemberRead read = ReadMember(prepared.archive->Handle(), member.Name(), prepared.password,
-                                         [&](const char* data, size_t size) {
-                                           if (engine && head.size() < kProgramHeadSize) {
-                                             head.append(data, std::min(size, kProgramHeadSize - head.size()));
-                                           }
-                                           checkedBytes += size;
-                                           progress.Add(size);
-                                           return true;
-                                         });
-      const std::string problem = MemberProblem(member, read, prepared, codePage.has_value());
-      if (problem.empty()) {
-        messages.Detail(ShownPath(package) + ": member " + member.Name() + " (" + member.Description() + "): " +
-                        Grouped(read.info.size) + " bytes, CRC-32 " + Hex32(read.info.crc) + " matches");
-      }
-      if (!problem.empty()) {
-        problems.push_back(problem);
-      } else if (engine && launcher && !EngineSuits(launcher->kind, KindOfProgram(head))) {
-        problems.push_back("member A1 (the setup engine) is " + DescribeKind(KindOfProgram(head)) + ", which " +
-                           (launcher->kind == ProgramKind::kWindows ? "launcher.exe" : "the Linux launcher") +
-                           " cannot start");
-      }
+  if (!problems.empty()) return verdict;
+  Progress progress(messages, MembersSize(prepared.archive->Handle()));
+  for (const RequiredMember& member : kRequiredMembers) {
+    const bool engine = !member.FileName();
+    std::string head;
+    const MemberRead read = ReadMember(prepared.archive->Handle(), member.Name(), prepared.password,
+                                       [&](const char* data, size_t size) {
+                                         if (engine && head.size() < kProgramHeadSize) {
+                                           head.append(data, std::min(size, kProgramHeadSize - head.size()));
+                                         }
+                                         verdict.checkedBytes += size;
+                                         progress.Add(size);
+                                         return true;
+                                       });
+    const std::string problem = MemberProblem(member, read, prepared, codePage.has_value());
+    if (!problem.empty()) {
+      problems.push_back(problem);
+    } else if (engine && launcher && !EngineSuits(launcher->kind, KindOfProgram(head))) {
+      problems.push_back("member A1 (the setup engine) is " + DescribeKind(KindOfProgram(head)) + ", which " +
+                         (launcher->kind == ProgramKind::kWindows ? "launcher.exe" : "the Linux launcher") +
+                         " cannot start");
+    } else {
+      verdict.checked.push_back(read.info);
+      messages.Detail(verdict.file + ": member " + member.Name() + " (" + member.Description() + "): " +
+                      Grouped(read.info.size) + " bytes, CRC-32 " + Hex32(read.info.crc) + " matches");
     }
   }
-  for (const std::string& problem : problems) messages.Line(ShownPath(package) + ": " + problem);
-  if (!problems.empty()) return false;
-  messages.Info(ShownPath(package) + ": will run: A0, A1, A3 and A4 decrypt and pass their CRC checks (" +
-                Grouped(checkedBytes) + " bytes)");
-  return true;
+  return verdict;
+}
+
+void SayVerdict(const Verdict& verdict, const CommandMessages& messages) {
+  for (const std::string& warning : verdict.warnings) messages.Line("warning: " + verdict.file + ": " + warning);
+  for (const std::string& problem : verdict.problems) messages.Line(verdict.file + ": " + problem);
+  if (verdict.Runs()) {
+    messages.Info(verdict.file + ": will run: A0, A1, A3 and A4 decrypt and pass their CRC checks (" +
+                  Grouped(verdict.checkedBytes) + " bytes)");
+  }
+}
+
+// Every package's verdict as one JSON document: numbers as numbers, CRCs as
+// "0x" and eight hex digits, as inspect writes them.
+std::string JsonVerdicts(const std::vector<Verdict>& verdicts) {
+  JsonWriter json;
+  json.BeginObject().BeginArray("packages");
+  for (const Verdict& verdict : verdicts) {
+    json.BeginObject().String("file", verdict.file).Bool("runs", verdict.Runs());
+    json.BeginArray("problems");
+    for (const std::string& problem : verdict.problems) json.String("", problem);
+    json.EndArray().BeginArray("warnings");
+    for (const std::string& warning : verdict.warnings) json.String("", warning);
+    json.EndArray().BeginArray("members");
+    for (const MemberInfo& member : verdict.checked) {
+      json.BeginObject().String("name", member.name).Number("size", member.size).String("crc32", Hex32(member.crc));
+      json.EndObject();
+    }
+    json.EndArray().Number("checked_bytes", verdict.checkedBytes).EndObject();
+  }
+  json.EndArray().EndObject();
+  return json.Text();
 }
 
 }  // namespace
@@ -109,7 +149,7 @@ bool VerifyPackage(const std::filesystem::path& package, const std::optional<Cod
 int RunVerify(const std::vector<std::string>& arguments) {
   CommandMessages messages("verify");
   ParsedArguments parsed;
-  if (const auto error = ParseArguments(arguments, {{"--codepage", "", true}, {"--quiet", "-q", false}, {"--verbose", "-v", false}}, parsed)) return messages.Usage(*error);
+  if (const auto error = ParseArguments(arguments, {{"--json", "", false}, {"--codepage", "", true}, {"--quiet", "-q", false}, {"--verbose", "-v", false}}, parsed)) return messages.Usage(*error);
   if (parsed.Has("--help")) {
     WriteStandardOutput(kHelp);
     return kExitSuccess;
@@ -122,10 +162,14 @@ int RunVerify(const std::vector<std::string>& arguments) {
     if (!codePage) return messages.Usage("--codepage " + *name + " is none of " + kKnownCodePages);
   }
   // Every package is checked, whatever the earlier ones gave.
+  std::vector<Verdict> verdicts;
   bool allRun = true;
   for (const std::string& name : parsed.Plain()) {
-    allRun = VerifyPackage(std::filesystem::u8path(name), codePage, messages) && allRun;
+    verdicts.push_back(VerifyPackage(std::filesystem::u8path(name), codePage, messages));
+    SayVerdict(verdicts.back(), messages);
+    allRun = verdicts.back().Runs() && allRun;
   }
+  if (parsed.Has("--json")) WriteStandardOutput(JsonVerdicts(verdicts));
   return allRun ? kExitSuccess : kExitBadPackage;
 }
 
