@@ -71,21 +71,25 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Fields the launcher could not read back.
         Refusal{"ZeroByteInPassword", {{"--password", std::nullopt}, {"--password-file", "@file"}}, 1,
-                "--password: the launcher could not read it back: it holds a zero byte", std::string("ab\0cd", 5)},
-        Refusal{"PasswordKeyByte", {{"--password", "semi;colon"}}, 1, "holds the byte its key scrambles to zero (0x3B)"},
+                "the launcher could not read it back: it holds a zero byte", std::string("ab\0cd", 5)},
+        Refusal{"PasswordKeyByte", {{"--password", "semi;colon"}}, 1,
+                "--password: the launcher could not read it back: it holds the byte its key scrambles to zero: ';' "
+                "(0x3B)"},
+        Refusal{"PasswordFileKeyByte", {{"--password", std::nullopt}, {"--password-file", "@file"}}, 1,
+                "--password-file ", "semi;colon\n"},
         Refusal{"PasswordTooLong", {{"--password", k260}}, 1, "--password: the launcher could not read it back: it is "
                                                                "longer than 259 bytes"},
         Refusal{"SecondFieldTooLong", {{"--second-field", k260}}, 1, "--second-field: the launcher could not read it "
                                                                      "back: it is longer than 259 bytes"},
         Refusal{"SecondFieldKeyByte", {{"--second-field", "Para \xC2\xA7 5"}, {"--codepage", "1252"}}, 1,
-                "--second-field: the launcher could not read it back: it holds the byte its key scrambles to zero "
-                "(0xA7)"},
+                "--second-field: the launcher could not read it back: it holds the byte its key scrambles to zero: "
+                "0xA7"},
         Refusal{"PasswordOutsideAscii", {{"--password", "Gr\xC3\xBC\xC3\x9F" "e"}}, 1,
                 "--password holds characters outside ASCII: name the 8-bit code page"},
         Refusal{"CharacterMissingFromCodePage", {{"--password", "\xCE\xA9mega"}, {"--codepage", "1252"}}, 1,
                 "--password holds characters that code page 1252 cannot hold"},
         Refusal{"PasswordFileNotUtf8", {{"--password", std::nullopt}, {"--password-file", "@file"}}, 1,
-                "--password is not UTF-8 text", "caf\xE9"},
+                "password.txt is not UTF-8 text", "caf\xE9"},
         // "kp>=" is stored as 50 4B 05 06, an end-record signature behind the archive.
         Refusal{"TrailerHoldingAnEndRecordSignature", {{"--password", "kp>="}}, 1,
                 "would hold a zip end-record signature"},
@@ -103,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"TextFileAsLauncher", {{"--launcher", "@file"}}, 1, "is no launcher of sfx-launcher", "a text\n"},
         Refusal{"EngineTheLauncherCannotStart", {{"--engine", "@file"}}, 1,
                 "is no program, which ", "setup engine, in words\n"},
-        Refusal{"OutputFolderMissing", {{"-o", "no-such-folder/Package.exe"}}, 1, "cannot write"},
+        Refusal{"OutputFolderMissing", {{"-o", "no-such-folder/Package.exe"}}, 1,
+                "-o no-such-folder/Package.exe: the folder no-such-folder does not exist"},
         // A wrong command line.
         Refusal{"MissingExp", {{"--exp", std::nullopt}}, 2, "missing --exp"},
         Refusal{"NoPassword", {{"--password", std::nullopt}}, 2, "either --password or --password-file"},

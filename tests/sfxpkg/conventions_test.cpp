@@ -43,6 +43,17 @@ TEST(Conventions, CodePagesGoByTheirUsualNames) {
   EXPECT_NE(unknown.standardError.find("also as cp1252 or windows-1252"), std::string::npos) << unknown.standardError;
 }
 
+// A folder where a package should be is named as what it is.
+TEST(Conventions, AFolderIsNoPackage) {
+  testsupport::ScratchFolder scratch;
+  for (const char* command : {"inspect", "verify"}) {
+    SCOPED_TRACE(command);
+    const auto result = sfxpkgtest::Sfxpkg({command, sfxpkgtest::U8(scratch.Path())});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_NE(result.standardError.find(": it is a folder"), std::string::npos) << result.standardError;
+  }
+}
+
 // verify --json: one document for every package, numbers as numbers and CRCs as
 // fixed-width hex strings, as inspect writes them.
 TEST(Conventions, VerifyWritesItsVerdictsAsJson) {

@@ -149,6 +149,9 @@ TEST_F(SignedPackage, ASignatureBlockCutShortOrFollowedByBytesFailsVerify) {
     const auto verified = sfxpkgtest::Sfxpkg({"verify", U8(file)});
     EXPECT_EQ(verified.exitCode, 1u);
     EXPECT_NE(verified.standardError.find(c.problem), std::string::npos) << verified.standardError;
+    // inspect shows the same block and gives the same reason.
+    const auto inspected = sfxpkgtest::Sfxpkg({"inspect", U8(file)});
+    EXPECT_NE(inspected.standardError.find(c.problem), std::string::npos) << inspected.standardError;
   }
 }
 

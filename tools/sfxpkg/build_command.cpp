@@ -77,9 +77,15 @@ struct Field {
   std::string bytes;
 };
 
-std::string Hex8(unsigned value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%02X", value & 0xFF);
+// A byte as the author knows it: the character where it is a printable ASCII one.
+std::string ByteName(unsigned value) {
+  char text[16];
+  const unsigned byte = value & 0xFF;
+  if (byte >= 0x21 && byte < 0x7F) {
+    std::snprintf(text, sizeof text, "'%c' (0x%02X)", static_cast<char>(byte), byte);
+  } else {
+    std::snprintf(text, sizeof text, "0x%02X", byte);
+  }
   return text;
 }
 
@@ -101,7 +107,7 @@ std::optional<std::string> EncodeField(const std::string& text, const std::optio
     const bool keyByte = field.bytes.size() <= package::kMaxFieldLength && field.bytes.find('\0') == std::string::npos;
     return field.option + ": the launcher could not read it back: it " +
            (field.bytes.size() > package::kMaxFieldLength ? "is " : "") + *problem +
-           (keyByte ? " (" + Hex8(field.key) + ")" : "");
+           (keyByte ? ": " + ByteName(field.key) : "");
   }
   return std::nullopt;
 }
@@ -310,6 +316,7 @@ int RunBuild(const std::vector<std::string>& arguments) {
     std::string problem;
     if (const auto text = ReadPasswordFile(fs::u8path(*file), problem)) {
       passwordText = *text;
+      request.password.option = "--password-file " + *file;
       // One line end was dropped; another line would become part of the password.
       if (passwordText.find_first_of("\r\n") != std::string::npos) {
         problems.push_back("--password-file " + *file + " holds more than one line: the password is its first line only");
@@ -357,6 +364,11 @@ int RunBuild(const std::vector<std::string>& arguments) {
   }
   std::error_code ignored;
   if (fs::is_directory(request.output, ignored)) problems.push_back("-o " + ShownPath(request.output) + " is a folder");
+  const fs::path outputFolder = request.output.has_parent_path() ? request.output.parent_path() : fs::path(".");
+  if (!fs::is_directory(outputFolder, ignored)) {
+    problems.push_back("-o " + ShownPath(request.output) + ": the folder " + ShownPath(outputFolder) +
+                       " does not exist");
+  }
 
   // The pieces must suit each other: the launcher is one, and its engine can run.
   if (inputsReadable) {

@@ -188,6 +188,9 @@ std::string TextReport(const Report& report) {
               " bytes of padding: " + std::to_string(signature->records) +
               (signature->records == 1 ? " signature" : " signatures");
       if (signature->unsignedBytes > 0) text += ", and " + Grouped(signature->unsignedBytes) + " bytes it does not sign";
+    } else if (map.securityDirectory && !map.certificateTable) {
+      text += "cut short: the headers name " + Grouped(map.securityDirectory->size) + " bytes from offset " +
+              Grouped(map.securityDirectory->offset) + ", the file ends at " + Grouped(map.fileSize);
     } else {
       text += "none";
     }

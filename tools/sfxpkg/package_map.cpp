@@ -186,7 +186,9 @@ bool MapPackage(const std::filesystem::path& path, PackageMap& map, std::string&
   platform::ReadOnlyFile file;
   const std::optional<uint64_t> size = file.Open(SystemPath(path)) ? file.Size() : std::nullopt;
   if (!size) {
-    error = "cannot open " + ShownPath(path) + ": " + LastSystemErrorText();
+    std::error_code ignored;
+    error = "cannot open " + ShownPath(path) + ": " +
+            (std::filesystem::is_directory(path, ignored) ? std::string("it is a folder") : LastSystemErrorText());
     return false;
   }
   map.fileSize = *size;
