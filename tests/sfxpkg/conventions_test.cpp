@@ -80,6 +80,22 @@ TEST(Conventions, VerifyWritesItsVerdictsAsJson) {
   EXPECT_NE(packages[1]["problems"][0].String().find("no package marker"), std::string::npos);
 }
 
+// Which launcher a package carries, and its version.
+TEST(Conventions, InspectNamesTheLauncherAndItsVersion) {
+  testsupport::ScratchFolder scratch;
+  const auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
+  const auto package = scratch.Path() / "Package.exe";
+  ASSERT_EQ(sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "pw", package)).exitCode, 0u);
+  const auto inspected = sfxpkgtest::Sfxpkg({"inspect", "--json", sfxpkgtest::U8(package)});
+  const auto json = testsupport::JsonValue::Parse(inspected.standardOutput);
+  ASSERT_TRUE(json) << inspected.standardOutput;
+  const bool windows = sfxpkgtest::SfxpkgProgram().extension() == ".exe";
+  EXPECT_EQ((*json)["launcher_image"]["kind"].String(), windows ? "windows" : "linux");
+  // launcher.exe's version record has four parts, the Linux launcher's identity three.
+  EXPECT_EQ((*json)["launcher_image"]["version"].String().rfind(SFX_VERSION, 0), 0u)
+      << (*json)["launcher_image"]["version"].String();
+}
+
 // Long work shows a progress line on a terminal, and only there; -q keeps it quiet.
 TEST(Conventions, ProgressOnATerminalOnly) {
   if (sfxpkgtest::SfxpkgProgram().extension() == ".exe") GTEST_SKIP() << "the terminal is made with script(1)";

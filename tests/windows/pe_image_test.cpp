@@ -76,6 +76,8 @@ TEST_F(LauncherImage, IsA32BitGuiProgramThatXpLoadsWithAslrAndDep) {
   EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
   EXPECT_FALSE(nt.FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
   EXPECT_GT(Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u);
+  // No link time: a stub built again from the same sources is the same file.
+  EXPECT_EQ(nt.FileHeader.TimeDateStamp, 0u);
 }
 
 TEST_F(LauncherImage, ImportsOnlyWhatWindowsXpSp3Exports) {

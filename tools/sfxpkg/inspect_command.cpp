@@ -9,6 +9,7 @@
 #include "exit_status.h"
 #include "field_text.h"
 #include "json_writer.h"
+#include "launcher_image.h"
 #include "package_format.h"
 #include "package_map.h"
 #include "system_path.h"
@@ -46,6 +47,7 @@ struct Report {
   fs::path path;
   PackageMap map;
   std::optional<std::vector<MemberInfo>> members;
+  std::optional<LauncherIdentity> launcher;  // what the image in front of the archive is
   bool showPassword = false;
   std::optional<CodePage> codePage;
 };
@@ -81,7 +83,18 @@ std::string JsonReport(const Report& report) {
   const PackageMap& map = report.map;
   JsonWriter json;
   json.BeginObject().String("file", ShownPath(report.path)).Number("size", map.fileSize);
-  JsonRange(json, "launcher_image", LauncherImage(map));
+  if (const auto image = LauncherImage(map)) {
+    json.BeginObject("launcher_image").Number("offset", image->offset).Number("size", image->size);
+    if (report.launcher) {
+      json.String("kind", report.launcher->kind == ProgramKind::kWindows ? "windows" : "linux")
+          .String("version", report.launcher->version);
+    } else {
+      json.Null("kind").Null("version");
+    }
+    json.EndObject();
+  } else {
+    json.Null("launcher_image");
+  }
   if (const auto archive = map.Archive()) {
     json.BeginObject("archive")
         .Number("offset", archive->offset)
@@ -163,7 +176,11 @@ std::string Where(const std::optional<ByteRange>& range) {
 std::string TextReport(const Report& report) {
   const PackageMap& map = report.map;
   std::string text = "file            " + ShownPath(report.path) + " (" + Grouped(map.fileSize) + " bytes)\n";
-  text += "launcher image  " + Where(LauncherImage(map)) + "\n";
+  text += "launcher image  " + Where(LauncherImage(map));
+  if (LauncherImage(map)) {
+    text += report.launcher ? ": " + DescribeLauncher(*report.launcher) : std::string(": no launcher of sfx-launcher");
+  }
+  text += "\n";
   text += "archive         " + Where(map.Archive());
   if (map.Archive()) {
     text += "; end record at offset " + Grouped(map.archiveEndRecord->offset);
@@ -251,6 +268,9 @@ int RunInspect(const std::vector<std::string>& arguments) {
   const package::Archive archive(SystemPath(report.path),
                                  report.map.trailer ? report.map.trailer->trailerOffset : report.map.fileSize);
   if (archive.IsOpen()) report.members = ListMembers(archive.Handle());
+  if (const auto image = LauncherImage(report.map)) {
+    report.launcher = IdentifyLauncher(ReadLauncherImage(report.path, image->size));
+  }
 
   WriteStandardOutput(parsed.Has("--json") ? JsonReport(report) : TextReport(report));
   // The reasons verify gives for what the layout shows, one line each.

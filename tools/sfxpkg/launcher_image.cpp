@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 
 namespace sfxpkg {
 namespace {
@@ -81,6 +82,18 @@ std::optional<LauncherIdentity> IdentifyLauncher(const std::string& image) {
     return identity;
   }
   return std::nullopt;
+}
+
+std::string ReadLauncherImage(const std::filesystem::path& package, uint64_t size) {
+  std::ifstream in(package, std::ios::binary);
+  std::string image(static_cast<size_t>(size), '\0');
+  in.read(&image[0], static_cast<std::streamsize>(image.size()));
+  image.resize(static_cast<size_t>(in.gcount()));
+  return image;
+}
+
+std::string DescribeLauncher(const LauncherIdentity& launcher) {
+  return (launcher.kind == ProgramKind::kWindows ? "launcher.exe " : "the Linux launcher ") + launcher.version;
 }
 
 bool EngineSuits(ProgramKind launcher, ProgramKind engine) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -26,6 +28,11 @@ struct LauncherIdentity {
 // The launcher the image (a whole launcher file) is, or none when it is no
 // launcher of this project.
 std::optional<LauncherIdentity> IdentifyLauncher(const std::string& image);
+
+// The launcher image of a package: its file's first size bytes.
+std::string ReadLauncherImage(const std::filesystem::path& package, uint64_t size);
+// "launcher.exe 1.0.0", "the Linux launcher 1.0.0".
+std::string DescribeLauncher(const LauncherIdentity& launcher);
 
 // Whether an engine of this kind can run behind that launcher.
 bool EngineSuits(ProgramKind launcher, ProgramKind engine);

@@ -48,15 +48,6 @@ Exit status: 0 when every package will run; 1 when one will not, with one line
 per problem on standard error; 2 on a wrong command line.
 )";
 
-// The launcher image in front of the archive: its first archiveOffset bytes.
-std::string LauncherImageOf(const std::filesystem::path& package, uint64_t archiveOffset) {
-  std::ifstream in(package, std::ios::binary);
-  std::string image(static_cast<size_t>(archiveOffset), '\0');
-  in.read(&image[0], static_cast<std::streamsize>(image.size()));
-  image.resize(static_cast<size_t>(in.gcount()));
-  return image;
-}
-
 // What verify found for one package.
 struct Verdict {
   std::string file;
@@ -80,7 +71,7 @@ Verdict VerifyPackage(const std::filesystem::path& package, const std::optional<
   verdict.warnings = StrayBytesWarnings(map);
   std::optional<LauncherIdentity> launcher;
   if (const std::optional<ByteRange> archive = map.Archive()) {
-    launcher = IdentifyLauncher(LauncherImageOf(package, archive->offset));
+    launcher = IdentifyLauncher(ReadLauncherImage(package, archive->offset));
     if (!launcher) problems.push_back("the launcher image in front of the archive is no launcher of sfx-launcher");
   }
   if (!problems.empty()) return verdict;
