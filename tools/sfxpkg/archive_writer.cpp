@@ -1,6 +1,7 @@
 // Writing an encrypted zip archive with the zip library, one member at a time.
 #include "archive_writer.h"
 
+#include <chrono>
 #include <ctime>
 #include <fstream>
 #include <memory>
@@ -62,6 +63,125 @@ uint64_t MemberSize(const ArchiveMember& member) {
   return fs::file_size(member.source, ignored);
 }
 
+// Traditional PKWARE encryption, for members whose header bytes sfxpkg chooses.
+class ZipCrypto {
+ public:
+  explicit ZipCrypto(const std::string& password) : table_(get_crc_table()) {
+    for (const char ch : password) Update(static_cast<uint8_t>(ch));
+  }
+  uint8_t Encode(uint8_t plain) {
+    const uint32_t t = (k2_ | 2) & 0xFFFF;
+    const auto cipher = static_cast<uint8_t>(plain ^ ((t * (t ^ 1)) >> 8));
+    Update(plain);
+    return cipher;
+  }
+  void Encode(std::string& bytes) {
+    for (char& ch : bytes) ch = static_cast<char>(Encode(static_cast<uint8_t>(ch)));
+  }
+
+ private:
+  void Update(uint8_t c) {
+    k0_ = static_cast<uint32_t>(table_[(k0_ ^ c) & 0xFF]) ^ (k0_ >> 8);
+    k1_ = (k1_ + (k0_ & 0xFF)) * 134775813u + 1;
+    k2_ = static_cast<uint32_t>(table_[(k2_ ^ (k1_ >> 24)) & 0xFF]) ^ (k2_ >> 8);
+  }
+  const z_crc_t* table_;
+  uint32_t k0_ = 0x12345678, k1_ = 0x23456789, k2_ = 0x34567890;
+};
+
+// The 12-byte encryption header: 10 bytes derived from the password, the member's
+// name, its CRC and its size (FNV-1a: the same inputs, the same bytes; it guards
+// nothing, since the password travels in the package), then the CRC's top two bytes,
+// the last of which unzip checks.
+std::string EncryptionHeader(const std::string& password, const ArchiveMember& member, uLong crc, uint64_t size) {
+  uint64_t hash = 0xCBF29CE484222325ull;
+  const auto mix = [&hash](const std::string& bytes) {
+    for (const char ch : bytes) hash = (hash ^ static_cast<uint8_t>(ch)) * 0x100000001B3ull;
+  };
+  mix(password);
+  mix(std::string(1, '\0') + member.name + std::string(1, '\0'));
+  mix(std::to_string(crc) + "/" + std::to_string(size));
+  std::string header;
+  for (int i = 0; i < 10; ++i) {
+    mix(std::string(1, static_cast<char>(i)));
+    header.push_back(static_cast<char>(hash >> 56));
+  }
+  header.push_back(static_cast<char>((crc >> 16) & 0xFF));
+  header.push_back(static_cast<char>((crc >> 24) & 0xFF));
+  return header;
+}
+
+// The member's time, in the zip library's form (UTC, so that it does not depend on
+// the machine's time zone).
+tm_zip MemberTime(const ArchiveMember& member) {
+  std::time_t when = std::time(nullptr);
+  if (member.time) {
+    when = *member.time;
+  } else if (!member.source.empty()) {
+    std::error_code unknown;
+    const auto written = fs::last_write_time(member.source, unknown);
+    if (!unknown) {
+      when = std::chrono::system_clock::to_time_t(
+          std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+              written - fs::file_time_type::clock::now() + std::chrono::system_clock::now()));
+    }
+  }
+  tm_zip zipTime{};
+  if (const std::tm* utc = std::gmtime(&when)) {
+    zipTime.tm_sec = static_cast<uInt>(utc->tm_sec);
+    zipTime.tm_min = static_cast<uInt>(utc->tm_min);
+    zipTime.tm_hour = static_cast<uInt>(utc->tm_hour);
+    zipTime.tm_mday = static_cast<uInt>(utc->tm_mday);
+    zipTime.tm_mon = static_cast<uInt>(utc->tm_mon);
+    zipTime.tm_year = static_cast<uInt>(utc->tm_year + 1900);
+  }
+  return zipTime;
+}
+
+// Deflates (or stores) the member and encrypts it with a header of sfxpkg's own,
+// handing the zip library the finished bytes.
+bool WriteEncryptedMember(zipFile archive, const ArchiveMember& member, uLong crc,
+                          const std::function<void(uint64_t)>& onRead) {
+  const uint64_t size = MemberSize(member);
+  ZipCrypto cipher(*member.password);
+  std::string header = EncryptionHeader(*member.password, member, crc, size);
+  cipher.Encode(header);
+  bool ok = zipWriteInFileInZip(archive, header.data(), static_cast<unsigned>(header.size())) == ZIP_OK;
+
+  z_stream stream{};
+  const bool deflating = member.level != 0;
+  if (deflating && deflateInit2(&stream, member.level, Z_DEFLATED, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY) != Z_OK) {
+    return false;
+  }
+  std::string out(kChunkSize + 1024, '\0');
+  const auto emit = [&](std::string bytes) {
+    cipher.Encode(bytes);
+    return bytes.empty() || zipWriteInFileInZip(archive, bytes.data(), static_cast<unsigned>(bytes.size())) == ZIP_OK;
+  };
+  MemberReader reader(member);
+  ok = ok && reader.Ok();
+  for (std::string piece = ok ? reader.Next() : std::string();; piece = reader.Next()) {
+    const bool last = piece.empty();
+    if (onRead) onRead(piece.size());
+    if (!deflating) {
+      ok = ok && emit(piece);
+    } else {
+      stream.next_in = reinterpret_cast<Bytef*>(piece.data());
+      stream.avail_in = static_cast<uInt>(piece.size());
+      int status = Z_OK;
+      do {
+        stream.next_out = reinterpret_cast<Bytef*>(&out[0]);
+        stream.avail_out = static_cast<uInt>(out.size());
+        status = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
+        ok = ok && status != Z_STREAM_ERROR && emit(out.substr(0, out.size() - stream.avail_out));
+      } while (ok && (stream.avail_out == 0 || (last && status != Z_STREAM_END)));
+    }
+    if (last || !ok) break;
+  }
+  if (deflating) deflateEnd(&stream);
+  return ok && !reader.Failed();
+}
+
 bool WriteMember(zipFile archive, const ArchiveMember& member, std::string& error,
                  const std::function<void(uint64_t)>& onRead) {
   uLong crc = 0;
@@ -70,19 +190,25 @@ bool WriteMember(zipFile archive, const ArchiveMember& member, std::string& erro
     return false;
   }
   zip_fileinfo info{};
-  const std::time_t now = std::time(nullptr);
-  if (const std::tm* local = std::localtime(&now)) {
-    info.tmz_date.tm_sec = static_cast<uInt>(local->tm_sec);
-    info.tmz_date.tm_min = static_cast<uInt>(local->tm_min);
-    info.tmz_date.tm_hour = static_cast<uInt>(local->tm_hour);
-    info.tmz_date.tm_mday = static_cast<uInt>(local->tm_mday);
-    info.tmz_date.tm_mon = static_cast<uInt>(local->tm_mon);
-    info.tmz_date.tm_year = static_cast<uInt>(local->tm_year + 1900);
-  }
+  info.tmz_date = MemberTime(member);
   const int method = member.level == 0 ? 0 : Z_DEFLATED;
   // A member near 4 GiB may pass 32 bits once deflated and encrypted; only a member
   // opened as zip64 gets its local header's sizes written in full.
   const int zip64 = MemberSize(member) >= kZip64MemberSize ? 1 : 0;
+  if (member.password && !member.randomHeader) {
+    // Raw: the library stores what it is given, flagged as encrypted.
+    constexpr uLong kEncryptedFlag = 1;
+    if (zipOpenNewFileInZip4_64(archive, member.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
+                                member.level, 1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, 0,
+                                kEncryptedFlag, zip64) != ZIP_OK) {
+      error = "cannot add member " + member.name;
+      return false;
+    }
+    const bool ok = WriteEncryptedMember(archive, member, crc, onRead);
+    const bool closed = zipCloseFileInZipRaw64(archive, MemberSize(member), crc) == ZIP_OK;
+    if (!ok || !closed) error = "cannot write member " + member.name;
+    return ok && closed;
+  }
   if (zipOpenNewFileInZip3_64(archive, member.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
                               member.level, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
                               member.password ? member.password->c_str() : nullptr, crc, zip64) != ZIP_OK) {

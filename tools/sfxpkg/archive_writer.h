@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -16,6 +17,12 @@ struct ArchiveMember {
   std::filesystem::path source;         // streamed from this file when set
   std::optional<std::string> password;  // traditional PKWARE encryption when set
   int level = 9;                        // deflate level; 0 stores
+  // The member's time (UTC); none: the source file's, or now for data in memory.
+  std::optional<std::time_t> time;
+  // The encryption header's 10 leading bytes from the system's random source, as
+  // the zip library makes them; otherwise derived from the password and the
+  // member, so that the same inputs give the same bytes.
+  bool randomHeader = false;
 };
 
 // Writes a zip archive of members to path with minizip's zip writer. On failure

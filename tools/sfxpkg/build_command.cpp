@@ -1,5 +1,7 @@
 // sfxpkg build: a package from the launcher, four files and a password.
 #include <array>
+#include <cstdlib>
+#include <ctime>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -54,9 +56,17 @@ Options:
                         and renamed, so a failed build leaves nothing behind
   --force               build even when the engine is no program the launcher
                         can start (a warning says so)
+  --random-headers      encryption headers from the system's random source (by
+                        default they are derived from the password and each
+                        member, so that the same inputs give the same package)
   -q, --quiet           only problems and warnings, no progress
   -v, --verbose         also each member and its source
   -h, --help            show this help
+
+The same inputs give the same package byte for byte: member times are the input
+files' times, or SOURCE_DATE_EPOCH when it is set, and the encryption headers
+are derived from the password and each member (--random-headers for random
+ones; the password travels in the package, so they hide nothing either way).
 
 Every input is checked before anything is written, and every problem is told:
 a launcher that is no launcher of sfx-launcher; an engine the launcher cannot
@@ -196,6 +206,8 @@ struct BuildRequest {
   Field secondField{"--second-field", package::kSecondFieldKey, {}};
   int level = 9;
   fs::path output;
+  std::optional<std::time_t> time;  // every member's time, from SOURCE_DATE_EPOCH
+  bool randomHeaders = false;
 };
 
 // Checks the written package the way the launcher and its archive library read it.
@@ -224,6 +236,8 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
     member.source = request.memberFiles[i];
     member.password = request.password.bytes;
     member.level = request.level;
+    member.time = request.time;
+    member.randomHeader = request.randomHeaders;
     members.push_back(member);
   }
   std::string error;
@@ -282,7 +296,7 @@ int RunBuild(const std::vector<std::string>& arguments) {
       {"--ui", "", true},       {"--exp", "", true},           {"--password", "", true},
       {"--password-file", "", true}, {"--second-field", "", true}, {"--level", "", true},
       {"--codepage", "", true}, {"--output", "-o", true}, {"--force", "", false},
-      {"--quiet", "-q", false}, {"--verbose", "-v", false}};
+      {"--quiet", "-q", false}, {"--verbose", "-v", false}, {"--random-headers", "", false}};
   if (const auto error = ParseArguments(arguments, options, parsed)) return messages.Usage(*error);
   if (parsed.Has("--help")) {
     WriteStandardOutput(kHelp);
@@ -297,6 +311,14 @@ int RunBuild(const std::vector<std::string>& arguments) {
     return messages.Usage("give the password with either --password or --password-file");
   }
   BuildRequest request;
+  request.randomHeaders = parsed.Has("--random-headers");
+  // The reproducible-builds convention: one time for everything the build makes.
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch != nullptr && *epoch != '\0') {
+    char* end = nullptr;
+    const long long seconds = std::strtoll(epoch, &end, 10);
+    if (*end != '\0' || seconds < 0) return messages.Usage("SOURCE_DATE_EPOCH must be a number of seconds");
+    request.time = static_cast<std::time_t>(seconds);
+  }
   if (const auto level = parsed.Value("--level")) {
     if (level->size() != 1 || (*level)[0] < '0' || (*level)[0] > '9') {
       return messages.Usage("--level takes a number from 0 to 9");
