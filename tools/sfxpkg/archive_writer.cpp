@@ -1,7 +1,9 @@
 // Writing an encrypted zip archive with the zip library, one member at a time.
 #include "archive_writer.h"
 
-#include <chrono>
+#include <sys/stat.h>
+#include <sys/types.h>
+
 #include <ctime>
 #include <fstream>
 #include <memory>
@@ -118,13 +120,15 @@ tm_zip MemberTime(const ArchiveMember& member) {
   if (member.time) {
     when = *member.time;
   } else if (!member.source.empty()) {
-    std::error_code unknown;
-    const auto written = fs::last_write_time(member.source, unknown);
-    if (!unknown) {
-      when = std::chrono::system_clock::to_time_t(
-          std::chrono::time_point_cast<std::chrono::system_clock::duration>(
-              written - fs::file_time_type::clock::now() + std::chrono::system_clock::now()));
-    }
+    // The file's own seconds, as the system keeps them: no clock conversion that
+    // could round differently from one build to the next.
+#ifdef _WIN32
+    struct _stat64 status;
+    if (_wstat64(member.source.wstring().c_str(), &status) == 0) when = static_cast<std::time_t>(status.st_mtime);
+#else
+    struct stat status;
+    if (stat(member.source.c_str(), &status) == 0) when = status.st_mtime;
+#endif
   }
   tm_zip zipTime{};
   if (const std::tm* utc = std::gmtime(&when)) {
