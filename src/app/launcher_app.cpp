@@ -68,9 +68,8 @@ bool LauncherApp::InitInstance() {
   const std::optional<std::wstring> extractionFolder = FolderForExtraction(workingFolder);
   if (!extractionFolder) {
     // One box for the folder, rather than one per member; nothing is written.
-    platform::SetLastError(platform::kErrorNoUnicodeTranslation);
-    package::ReportFatalError(package::texts::FolderNotUsable(workingFolder).c_str(),
-                              platform::kErrorNoUnicodeTranslation);
+    package::ReportFatalErrorOf(package::texts::FolderNotUsable(workingFolder).c_str(),
+                                platform::kErrorNoUnicodeTranslation);
     keepFolder = false;
   } else if (package::ArchiveHandle* archive = package::OpenArchive(launcherPath, trailer.archiveEnd)) {
     // The archive is read from the bytes in front of the trailer only. All four

@@ -1,6 +1,7 @@
 // The zip library's file functions, bounded at the trailer, and the self-closing archive.
 #include "package/bounded_archive.h"
 
+#include <cstdint>
 #include <new>
 
 #include "platform/archive_io.h"
@@ -25,8 +26,10 @@ struct BoundedStream {
   uint64_t position = 0;
   // Where the system's stream stands, so that reading on needs no seek.
   uint64_t systemPosition = 0;
-  bool systemPositionKnown = true;
 };
+
+// After a failed seek nobody knows where the system's stream stands.
+constexpr uint64_t kUnknownPosition = UINT64_MAX;
 
 BoundedStream* Bounded(voidpf stream) { return static_cast<BoundedStream*>(stream); }
 
@@ -52,10 +55,11 @@ uLong ZCALLBACK ReadBounded(voidpf, voidpf stream, void* buffer, uLong size) {
   if (file->position >= file->end || size == 0) return 0;
   const uint64_t left = file->end - file->position;
   const uLong count = left < size ? static_cast<uLong>(left) : size;
-  if (!file->systemPositionKnown || file->systemPosition != file->position) {
-    file->systemPositionKnown =
-        file->system.zseek64_file(file->system.opaque, file->stream, file->position, ZLIB_FILEFUNC_SEEK_SET) == 0;
-    if (!file->systemPositionKnown) return 0;
+  if (file->systemPosition != file->position) {
+    if (file->system.zseek64_file(file->system.opaque, file->stream, file->position, ZLIB_FILEFUNC_SEEK_SET) != 0) {
+      file->systemPosition = kUnknownPosition;
+      return 0;
+    }
     file->systemPosition = file->position;
   }
   const uLong got = file->system.zread_file(file->system.opaque, file->stream, buffer, count);

@@ -17,4 +17,9 @@ int ReportFatalError(const wchar_t* message, int code) {
   return code;
 }
 
+int ReportFatalErrorOf(const wchar_t* message, int code) {
+  platform::SetLastError(code);
+  return ReportFatalError(message, code);
+}
+
 }  // namespace package

@@ -7,4 +7,8 @@ namespace package {
 // thread's last error (the caller's failed step left it), then returns code.
 int ReportFatalError(const wchar_t* message, int code);
 
+// The same for a failure that no system call reported: the system's text is that
+// of code itself.
+int ReportFatalErrorOf(const wchar_t* message, int code);
+
 }  // namespace package

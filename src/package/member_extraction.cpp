@@ -33,10 +33,7 @@ Conversion Convert(const wchar_t* text, ConvertedText& out) {
 }
 
 // Texts beyond the path limits or outside the code page are refused, never cut short or bent.
-int Refuse(int code) {
-  platform::SetLastError(code);
-  return ReportFatalError(texts::kNotExtracted, code);
-}
+int Refuse(int code) { return ReportFatalErrorOf(texts::kNotExtracted, code); }
 int RefuseTooLong() { return Refuse(platform::kErrorFilenameExcedRange); }
 
 // Makes path absolute in place; false when the result would not fit.

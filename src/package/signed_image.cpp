@@ -53,12 +53,15 @@ std::optional<FileRange> CertificateTableOf(const uint8_t* head, size_t headSize
   return table;
 }
 
+uint64_t PackageEndFor(const std::optional<FileRange>& certificateTable, uint64_t fileSize) {
+  return certificateTable && certificateTable->End() == fileSize ? certificateTable->offset : fileSize;
+}
+
 uint64_t PackageEnd(platform::ReadOnlyFile& file, uint64_t fileSize) {
   std::array<uint8_t, kImageHeadSize> head{};
   const size_t wanted = fileSize < head.size() ? static_cast<size_t>(fileSize) : head.size();
   const size_t got = wanted == 0 ? 0 : file.ReadAt(0, head.data(), wanted);
-  const std::optional<FileRange> table = CertificateTableOf(head.data(), got, fileSize);
-  return table && table->End() == fileSize ? table->offset : fileSize;
+  return PackageEndFor(CertificateTableOf(head.data(), got, fileSize), fileSize);
 }
 
 }  // namespace package

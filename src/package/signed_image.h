@@ -30,8 +30,10 @@ std::optional<FileRange> SecurityDirectoryOf(const uint8_t* head, size_t headSiz
 // directory, or for one that points outside the file.
 std::optional<FileRange> CertificateTableOf(const uint8_t* head, size_t headSize, uint64_t fileSize);
 
-// Where the package in the open file ends: where its certificate table begins when
-// that table runs exactly to the end of the file, otherwise at the file's end.
+// Where a package ends: where its certificate table begins when that table runs
+// exactly to the end of the file, otherwise at the file's end.
+uint64_t PackageEndFor(const std::optional<FileRange>& certificateTable, uint64_t fileSize);
+// The same for the open file, from its first bytes.
 uint64_t PackageEnd(platform::ReadOnlyFile& file, uint64_t fileSize);
 
 }  // namespace package

@@ -9,6 +9,18 @@
 
 namespace {
 
+// A good package built from the test inputs in scratch.
+struct BuiltPackage {
+  sfxpkgtest::PackageInputs inputs;
+  std::filesystem::path package;
+};
+BuiltPackage BuildPackage(const testsupport::ScratchFolder& scratch, const char* name = "Package.exe") {
+  BuiltPackage built{sfxpkgtest::WriteInputs(scratch.Path() / "in"), scratch.Path() / name};
+  const auto result = sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(built.inputs, "pw", built.package));
+  EXPECT_EQ(result.exitCode, 0u) << result.standardError;
+  return built;
+}
+
 TEST(Conventions, TheVersionAnswersToItsUsualSpellings) {
   for (const char* spelling : {"--version", "-V", "version"}) {
     SCOPED_TRACE(spelling);
@@ -31,9 +43,7 @@ TEST(Conventions, HelpNamesACommand) {
 
 TEST(Conventions, CodePagesGoByTheirUsualNames) {
   testsupport::ScratchFolder scratch;
-  const auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
-  const auto package = scratch.Path() / "Package.exe";
-  ASSERT_EQ(sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "pw", package)).exitCode, 0u);
+  const auto package = BuildPackage(scratch).package;
   for (const char* name : {"1252", "cp1252", "Windows-1252", "utf-8", "UTF8", "65001"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(sfxpkgtest::Sfxpkg({"inspect", sfxpkgtest::U8(package), "--codepage", name}).exitCode, 0u);
@@ -58,9 +68,7 @@ TEST(Conventions, AFolderIsNoPackage) {
 // fixed-width hex strings, as inspect writes them.
 TEST(Conventions, VerifyWritesItsVerdictsAsJson) {
   testsupport::ScratchFolder scratch;
-  const auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
-  const auto good = scratch.Path() / "Good.exe";
-  ASSERT_EQ(sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "pw", good)).exitCode, 0u);
+  const auto [inputs, good] = BuildPackage(scratch, "Good.exe");
   const auto bad = scratch.Write("Bad.exe", "no package");
   const auto result = sfxpkgtest::Sfxpkg({"verify", "--json", sfxpkgtest::U8(good), sfxpkgtest::U8(bad)});
   EXPECT_EQ(result.exitCode, 1u);
@@ -83,9 +91,7 @@ TEST(Conventions, VerifyWritesItsVerdictsAsJson) {
 // Which launcher a package carries, and its version.
 TEST(Conventions, InspectNamesTheLauncherAndItsVersion) {
   testsupport::ScratchFolder scratch;
-  const auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
-  const auto package = scratch.Path() / "Package.exe";
-  ASSERT_EQ(sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "pw", package)).exitCode, 0u);
+  const auto package = BuildPackage(scratch).package;
   const auto inspected = sfxpkgtest::Sfxpkg({"inspect", "--json", sfxpkgtest::U8(package)});
   const auto json = testsupport::JsonValue::Parse(inspected.standardOutput);
   ASSERT_TRUE(json) << inspected.standardOutput;

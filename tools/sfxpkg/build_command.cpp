@@ -163,22 +163,6 @@ std::optional<std::string> InputProblem(const std::string& option, const fs::pat
   return std::nullopt;
 }
 
-std::string ReadWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  if (in) content << in.rdbuf();
-  return content.str();
-}
-
-// Enough of a program's first bytes to tell its kind.
-std::string ReadHead(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string head(4096, '\0');
-  in.read(&head[0], static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<size_t>(in.gcount()));
-  return head;
-}
-
 bool AppendFile(std::ofstream& out, const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
@@ -394,16 +378,17 @@ int RunBuild(const std::vector<std::string>& arguments) {
 
   // The pieces must suit each other: the launcher is one, and its engine can run.
   if (inputsReadable) {
-    const std::optional<LauncherIdentity> launcher = IdentifyLauncher(ReadWholeFile(request.launcher));
+    std::error_code sizeUnknown;
+    const std::optional<LauncherIdentity> launcher =
+        IdentifyLauncher(ReadFileStart(request.launcher, fs::file_size(request.launcher, sizeUnknown)));
     if (!launcher) {
       problems.push_back("--launcher " + ShownPath(request.launcher) +
                          " is no launcher of sfx-launcher (launcher.exe or the Linux launcher)");
     } else {
-      const ProgramKind engine = KindOfProgram(ReadHead(request.memberFiles[1]));
+      const ProgramKind engine = KindOfProgram(ReadFileStart(request.memberFiles[1], kProgramHeadSize));
       if (!EngineSuits(launcher->kind, engine)) {
-        const std::string mismatch = "--engine " + ShownPath(request.memberFiles[1]) + " is " + DescribeKind(engine) +
-                                     ", which " + (launcher->kind == ProgramKind::kWindows ? "launcher.exe" : "the Linux launcher") +
-                                     " cannot start";
+        const std::string mismatch =
+            EngineMismatch("--engine " + ShownPath(request.memberFiles[1]), launcher->kind, engine);
         if (parsed.Has("--force")) {
           messages.Line("warning: " + mismatch + " (built all the same: --force)");
         } else {

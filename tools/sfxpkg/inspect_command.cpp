@@ -269,7 +269,7 @@ int RunInspect(const std::vector<std::string>& arguments) {
                                  report.map.trailer ? report.map.trailer->trailerOffset : report.map.fileSize);
   if (archive.IsOpen()) report.members = ListMembers(archive.Handle());
   if (const auto image = LauncherImage(report.map)) {
-    report.launcher = IdentifyLauncher(ReadLauncherImage(report.path, image->size));
+    report.launcher = IdentifyLauncher(ReadFileStart(report.path, image->size));
   }
 
   WriteStandardOutput(parsed.Has("--json") ? JsonReport(report) : TextReport(report));

@@ -39,7 +39,10 @@ std::optional<std::string> VersionValue(const std::string& image, const std::str
 }  // namespace
 
 ProgramKind KindOfProgram(const std::string& head) {
-  if (head.compare(0, 4, "\x7F" "ELF") == 0) return ProgramKind::kLinux;
+  if (head.compare(0, 4,
+                   "\x7F"
+                   "ELF") == 0)
+    return ProgramKind::kLinux;
   if (head.compare(0, 2, "#!") == 0) return ProgramKind::kScript;
   if (head.size() >= 0x40 && head.compare(0, 2, "MZ") == 0) {
     const uint32_t pe = Le32(head, 0x3C);
@@ -84,8 +87,8 @@ std::optional<LauncherIdentity> IdentifyLauncher(const std::string& image) {
   return std::nullopt;
 }
 
-std::string ReadLauncherImage(const std::filesystem::path& package, uint64_t size) {
-  std::ifstream in(package, std::ios::binary);
+std::string ReadFileStart(const std::filesystem::path& path, uint64_t size) {
+  std::ifstream in(path, std::ios::binary);
   std::string image(static_cast<size_t>(size), '\0');
   in.read(&image[0], static_cast<std::streamsize>(image.size()));
   image.resize(static_cast<size_t>(in.gcount()));
@@ -94,6 +97,11 @@ std::string ReadLauncherImage(const std::filesystem::path& package, uint64_t siz
 
 std::string DescribeLauncher(const LauncherIdentity& launcher) {
   return (launcher.kind == ProgramKind::kWindows ? "launcher.exe " : "the Linux launcher ") + launcher.version;
+}
+
+std::string EngineMismatch(const std::string& subject, ProgramKind launcher, ProgramKind engine) {
+  return subject + " is " + DescribeKind(engine) + ", which " +
+         (launcher == ProgramKind::kWindows ? "launcher.exe" : "the Linux launcher") + " cannot start";
 }
 
 bool EngineSuits(ProgramKind launcher, ProgramKind engine) {

@@ -29,10 +29,14 @@ struct LauncherIdentity {
 // launcher of this project.
 std::optional<LauncherIdentity> IdentifyLauncher(const std::string& image);
 
-// The launcher image of a package: its file's first size bytes.
-std::string ReadLauncherImage(const std::filesystem::path& package, uint64_t size);
+// A file's first size bytes (fewer when it is shorter): a package's launcher image,
+// or enough of a program to tell its kind.
+std::string ReadFileStart(const std::filesystem::path& path, uint64_t size);
 // "launcher.exe 1.0.0", "the Linux launcher 1.0.0".
 std::string DescribeLauncher(const LauncherIdentity& launcher);
+// Why an engine of that kind cannot run behind the launcher: "... is a Linux
+// program, which launcher.exe cannot start" (what is given as subject first).
+std::string EngineMismatch(const std::string& subject, ProgramKind launcher, ProgramKind engine);
 
 // Whether an engine of this kind can run behind that launcher.
 bool EngineSuits(ProgramKind launcher, ProgramKind engine);

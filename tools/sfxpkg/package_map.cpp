@@ -113,11 +113,9 @@ void FindEndRecords(const std::string& tail, uint64_t tailOffset, PackageMap& ma
   for (size_t at = tail.find(kEndSignature, 0, 4); at != std::string::npos; at = tail.find(kEndSignature, at + 1, 4)) {
     const uint64_t offset = tailOffset + at;
     // The library never reports a record at the file's very first byte.
-    if (offset >= searchStart && offset > 0 && offset + 4 <= bound) {
-      map.libraryEndRecord = ParseEndRecord(tail, at, tailOffset);
-    }
-    // The archive's own: a whole record with its central directory in front of it.
     const EndRecord record = ParseEndRecord(tail, at, tailOffset);
+    if (offset >= searchStart && offset > 0 && offset + 4 <= bound) map.libraryEndRecord = record;
+    // The archive's own: a whole record with its central directory in front of it.
     if (record.End() <= bound && record.directoryOffset <= record.directoryEnd &&
         record.directorySize <= record.directoryEnd - record.directoryOffset) {
       map.archiveEndRecord = record;
@@ -192,9 +190,13 @@ bool MapPackage(const std::filesystem::path& path, PackageMap& map, std::string&
     return false;
   }
   map.fileSize = *size;
-  // The launcher's own reading of the trailer, in front of any certificate table.
-  map.packageEnd = package::PackageEnd(file, map.fileSize);
-  map.trailer = package::ReadTrailerLayout(file);
+  // The image headers, read once: the security directory, and with it where the
+  // package ends.
+  const std::string head = ReadRange(file, 0, package::kImageHeadSize);
+  map.securityDirectory = package::SecurityDirectoryOf(Bytes(head), head.size());
+  const std::optional<ByteRange> table = package::CertificateTableOf(Bytes(head), head.size(), map.fileSize);
+  if (table) map.certificateTable = ReadCertificateTable(file, *table);
+  map.packageEnd = package::PackageEndFor(table, map.fileSize);
 
   const size_t tailSize = static_cast<size_t>(std::min<uint64_t>(map.packageEnd, kExaminedTailSize));
   const uint64_t tailOffset = map.packageEnd - tailSize;
@@ -203,13 +205,10 @@ bool MapPackage(const std::filesystem::path& path, PackageMap& map, std::string&
     error = "cannot read " + ShownPath(path);
     return false;
   }
+  // The launcher's own reading of the trailer, from the same last bytes of the package.
+  map.trailer = package::ParseTrailer(Bytes(tail), tail.size(), map.packageEnd);
   if (!map.trailer) ExplainMissingTrailer(tail, map);
   FindEndRecords(tail, tailOffset, map);
-  const std::string head = ReadRange(file, 0, package::kImageHeadSize);
-  map.securityDirectory = package::SecurityDirectoryOf(Bytes(head), head.size());
-  if (const auto table = package::CertificateTableOf(Bytes(head), head.size(), map.fileSize)) {
-    map.certificateTable = ReadCertificateTable(file, *table);
-  }
   if (const std::optional<ByteRange> after = map.AfterMarker()) {
     // What a signature brings: up to 7 zero bytes, then the certificate table to the end.
     const uint64_t gap = map.packageEnd - after->offset;

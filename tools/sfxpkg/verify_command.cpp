@@ -71,7 +71,7 @@ Verdict VerifyPackage(const std::filesystem::path& package, const std::optional<
   verdict.warnings = StrayBytesWarnings(map);
   std::optional<LauncherIdentity> launcher;
   if (const std::optional<ByteRange> archive = map.Archive()) {
-    launcher = IdentifyLauncher(ReadLauncherImage(package, archive->offset));
+    launcher = IdentifyLauncher(ReadFileStart(package, archive->offset));
     if (!launcher) problems.push_back("the launcher image in front of the archive is no launcher of sfx-launcher");
   }
   if (!problems.empty()) return verdict;
@@ -92,9 +92,7 @@ Verdict VerifyPackage(const std::filesystem::path& package, const std::optional<
     if (!problem.empty()) {
       problems.push_back(problem);
     } else if (engine && launcher && !EngineSuits(launcher->kind, KindOfProgram(head))) {
-      problems.push_back("member A1 (the setup engine) is " + DescribeKind(KindOfProgram(head)) + ", which " +
-                         (launcher->kind == ProgramKind::kWindows ? "launcher.exe" : "the Linux launcher") +
-                         " cannot start");
+      problems.push_back(EngineMismatch("member A1 (the setup engine)", launcher->kind, KindOfProgram(head)));
     } else {
       verdict.checked.push_back(read.info);
       messages.Detail(verdict.file + ": member " + member.Name() + " (" + member.Description() + "): " +
