@@ -1,8 +1,9 @@
 # minizip, compiled from zlib's own contrib/minizip in Debian's zlib source package
 # (unpacked by scripts/bootstrap). As shipped, unzip.c forces NOUNCRYPT at its top,
 # which compiles decryption out; we drop exactly that forced define, so the archive
-# members' traditional PKWARE encryption can be read, speed up the decryption loop
-# and find zip64 archives behind other bytes (both below). Nothing else changes.
+# members' traditional PKWARE encryption can be read, hand its two per-byte loops
+# (decryption, CRC-32) to our zipcodec library and find zip64 archives behind other
+# bytes (below). Nothing else changes.
 
 set(SFX_ZLIB_SOURCE_DIR "/var/cache/sfx-launcher/zlib" CACHE PATH
     "Debian's zlib source package, unpacked (scripts/bootstrap fetches it)")
@@ -26,11 +27,11 @@ if(forced_at EQUAL -1)
 endif()
 string(REPLACE "${forced_nouncrypt}" "" unzip_text "${unzip_text}")
 
-# Our one change to how it works: the decryption loop of unzReadCurrentFile keeps
-# the three cipher keys in local 32-bit variables instead of going through
-# zdecode()/update_keys() on the state for every byte. The cipher is byte for byte
-# the same (only bits 24-31 of the second key ever reach the output, so its value
-# modulo 2^32 suffices); decryption is more than half of the launcher's work.
+# The two per-byte loops of unzReadCurrentFile go to our zipcodec library
+# (src/zipcodec): decryption, whose chain of dependent instructions per byte is
+# most of the launcher's time, and the CRC-32 of the output, done with carry-less
+# multiplication where the processor has it. Both give byte for byte what the
+# library's own code gives (tests/unit/zip_codec_test.cpp).
 set(decrypt_loop_original [=[
                 uInt i;
                 for(i=0;i<uReadThis;i++)
@@ -38,29 +39,26 @@ set(decrypt_loop_original [=[
                       zdecode(s->keys,s->pcrc_32_tab,
                               pfile_in_zip_read_info->read_buffer[i]);]=])
 set(decrypt_loop_fast [=[
-                uInt i;
-                const z_crc_t* tab = s->pcrc_32_tab;
-                unsigned int k0 = (unsigned int)s->keys[0];
-                unsigned int k1 = (unsigned int)s->keys[1];
-                unsigned int k2 = (unsigned int)s->keys[2];
-                unsigned char* p = (unsigned char*)pfile_in_zip_read_info->read_buffer;
-                for(i=0;i<uReadThis;i++)
-                {
-                    unsigned int temp = (k2 & 0xffff) | 2;
-                    unsigned int c = p[i] ^ (((temp * (temp ^ 1)) >> 8) & 0xff);
-                    k0 = (unsigned int)tab[(k0 ^ c) & 0xff] ^ (k0 >> 8);
-                    k1 = (k1 + (k0 & 0xff)) * 134775813u + 1;
-                    k2 = (unsigned int)tab[(k2 ^ (k1 >> 24)) & 0xff] ^ (k2 >> 8);
-                    p[i] = (unsigned char)c;
-                }
-                s->keys[0] = k0;
-                s->keys[1] = k1;
-                s->keys[2] = k2;]=])
+                zip_decrypt(s->keys, (unsigned char*)pfile_in_zip_read_info->read_buffer, uReadThis);]=])
 string(FIND "${unzip_text}" "${decrypt_loop_original}" decrypt_loop_at)
 if(decrypt_loop_at EQUAL -1)
   message(FATAL_ERROR "${minizip_src}/unzip.c: the decryption loop is not where we expect it; check the patch")
 endif()
 string(REPLACE "${decrypt_loop_original}" "${decrypt_loop_fast}" unzip_text "${unzip_text}")
+# Every CRC of member data (stored and deflated members alike).
+set(crc_call_original "crc32(pfile_in_zip_read_info->crc32,")
+string(REGEX MATCHALL "[^_]crc32\\(pfile_in_zip_read_info->crc32," crc_calls "${unzip_text}")
+list(LENGTH crc_calls crc_call_count)
+if(crc_call_count LESS 2)
+  message(FATAL_ERROR "${minizip_src}/unzip.c: the CRC of member data is not computed where we expect it; check the patch")
+endif()
+string(REPLACE "${crc_call_original}" "zip_${crc_call_original}" unzip_text "${unzip_text}")
+set(unzip_include "#include \"unzip.h\"\n")
+string(FIND "${unzip_text}" "${unzip_include}" unzip_include_at)
+if(unzip_include_at EQUAL -1)
+  message(FATAL_ERROR "${minizip_src}/unzip.c: no #include \"unzip.h\" line to add ours to; check the patch")
+endif()
+string(REPLACE "${unzip_include}" "${unzip_include}#include \"zip_codec.h\"\n" unzip_text "${unzip_text}")
 # Our second change: a zip64 archive with other bytes in front of it (our packages
 # put the launcher image there) is found. The library finds the zip64 end record
 # at the offset its locator gives, which counts from the archive's own first byte,
@@ -98,8 +96,18 @@ if(WIN32)
   list(APPEND minizip_sources "${minizip_src}/iowin32.c")
 endif()
 
+# The fast loops. The Windows build optimizes for size everywhere else; these are
+# where the launcher spends its time, so they are optimized for speed.
+add_library(zipcodec STATIC
+  "${CMAKE_SOURCE_DIR}/src/zipcodec/zip_crc32.c"
+  "${CMAKE_SOURCE_DIR}/src/zipcodec/zip_decrypt.c")
+target_include_directories(zipcodec PUBLIC "${CMAKE_SOURCE_DIR}/src/zipcodec")
+target_compile_options(zipcodec PRIVATE -Wall -Wextra -Werror "$<$<CONFIG:MinSizeRel>:-O2>")
+target_link_libraries(zipcodec PUBLIC ZLIB::ZLIB)
+
 add_library(minizip STATIC ${minizip_sources})
 target_include_directories(minizip PUBLIC "${minizip_src}")
+target_compile_options(minizip PRIVATE "$<$<CONFIG:MinSizeRel>:-O2>")
 # Member names compare without regard to ASCII case on every platform, as on Windows.
 target_compile_definitions(minizip PUBLIC CASESENSITIVITYDEFAULT_NO)
 if(NOT WIN32)
@@ -107,4 +115,4 @@ if(NOT WIN32)
 endif()
 # Third-party code: keep its own warnings out of our -Werror build.
 target_compile_options(minizip PRIVATE -w)
-target_link_libraries(minizip PUBLIC ZLIB::ZLIB)
+target_link_libraries(minizip PUBLIC zipcodec ZLIB::ZLIB)
