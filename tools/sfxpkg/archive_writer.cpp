@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "platform/archive_io.h"
+#include "zip_codec.h"
 #include "zlib.h"
 
 namespace fs = std::filesystem;
@@ -51,9 +52,9 @@ class MemberReader {
 bool MemberCrc(const ArchiveMember& member, uLong& crc, const std::function<void(uint64_t)>& onRead) {
   MemberReader reader(member);
   if (!reader.Ok()) return false;
-  crc = crc32(0L, Z_NULL, 0);
+  crc = 0;
   for (std::string piece = reader.Next(); !piece.empty(); piece = reader.Next()) {
-    crc = crc32(crc, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(piece.size()));
+    crc = zip_crc32(crc, reinterpret_cast<const unsigned char*>(piece.data()), piece.size());
     if (onRead) onRead(piece.size());
   }
   return !reader.Failed();
