@@ -99,10 +99,14 @@ static int detect_clmul(void) {
 }
 
 int zip_crc32_has_clmul(void) {
-  /* One thread asks; a second asking would get the same answer anyway. */
+  /* Threads that ask at once all get the same answer; each stores it whole. */
   static int answer = -1;
-  if (answer < 0) answer = detect_clmul();
-  return answer;
+  int known = __atomic_load_n(&answer, __ATOMIC_RELAXED);
+  if (known < 0) {
+    known = detect_clmul();
+    __atomic_store_n(&answer, known, __ATOMIC_RELAXED);
+  }
+  return known;
 }
 
 unsigned long zip_crc32_clmul(unsigned long crc, const unsigned char* buf, size_t len) {
