@@ -20,12 +20,19 @@ find_package(ZLIB REQUIRED)
 
 set(minizip_gen "${CMAKE_BINARY_DIR}/minizip")
 file(READ "${minizip_src}/unzip.c" unzip_text)
-set(forced_nouncrypt "#ifndef NOUNCRYPT\n        #define NOUNCRYPT\n#endif\n")
-string(FIND "${unzip_text}" "${forced_nouncrypt}" forced_at)
-if(forced_at EQUAL -1)
-  message(FATAL_ERROR "${minizip_src}/unzip.c no longer forces NOUNCRYPT the way we expect; check the patch")
-endif()
-string(REPLACE "${forced_nouncrypt}" "" unzip_text "${unzip_text}")
+
+# Replaces original with replacement in unzip_text; a text that is not exactly as
+# expected stops the configuration, naming what was looked for.
+function(sfx_patch_unzip what original replacement)
+  string(FIND "${unzip_text}" "${original}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${minizip_src}/unzip.c: ${what} is not as we expect it; check the patch")
+  endif()
+  string(REPLACE "${original}" "${replacement}" patched "${unzip_text}")
+  set(unzip_text "${patched}" PARENT_SCOPE)
+endfunction()
+
+sfx_patch_unzip("the forced NOUNCRYPT" "#ifndef NOUNCRYPT\n        #define NOUNCRYPT\n#endif\n" "")
 
 # The two per-byte loops of unzReadCurrentFile go to our zipcodec library
 # (src/zipcodec): decryption, whose chain of dependent instructions per byte is
@@ -40,11 +47,7 @@ set(decrypt_loop_original [=[
                               pfile_in_zip_read_info->read_buffer[i]);]=])
 set(decrypt_loop_fast [=[
                 zip_decrypt(s->keys, (unsigned char*)pfile_in_zip_read_info->read_buffer, uReadThis);]=])
-string(FIND "${unzip_text}" "${decrypt_loop_original}" decrypt_loop_at)
-if(decrypt_loop_at EQUAL -1)
-  message(FATAL_ERROR "${minizip_src}/unzip.c: the decryption loop is not where we expect it; check the patch")
-endif()
-string(REPLACE "${decrypt_loop_original}" "${decrypt_loop_fast}" unzip_text "${unzip_text}")
+sfx_patch_unzip("the decryption loop" "${decrypt_loop_original}" "${decrypt_loop_fast}")
 # Every CRC of member data (stored and deflated members alike).
 set(crc_call_original "crc32(pfile_in_zip_read_info->crc32,")
 string(REGEX MATCHALL "[^_]crc32\\(pfile_in_zip_read_info->crc32," crc_calls "${unzip_text}")
@@ -54,15 +57,11 @@ if(crc_call_count LESS 2)
 endif()
 string(REPLACE "${crc_call_original}" "zip_${crc_call_original}" unzip_text "${unzip_text}")
 set(unzip_include "#include \"unzip.h\"\n")
-string(FIND "${unzip_text}" "${unzip_include}" unzip_include_at)
-if(unzip_include_at EQUAL -1)
-  message(FATAL_ERROR "${minizip_src}/unzip.c: no #include \"unzip.h\" line to add ours to; check the patch")
-endif()
-string(REPLACE "${unzip_include}" "${unzip_include}#include \"zip_codec.h\"\n" unzip_text "${unzip_text}")
-# Our second change: a zip64 archive with other bytes in front of it (our packages
-# put the launcher image there) is found. The library finds the zip64 end record
-# at the offset its locator gives, which counts from the archive's own first byte,
-# so with bytes in front it looks in the wrong place and gives up. The record lies
+sfx_patch_unzip("the #include of unzip.h" "${unzip_include}" "${unzip_include}#include \"zip_codec.h\"\n")
+# A zip64 archive with other bytes in front of it (our packages put the launcher
+# image there) is found. The library finds the zip64 end record at the offset its
+# locator gives, which counts from the archive's own first byte, so with bytes in
+# front it looks in the wrong place and gives up. The record lies
 # directly in front of its locator (56 bytes when it carries no extensible data);
 # when it is there, that position is taken, and the shift is then allowed for as
 # for the ordinary end record. Otherwise the locator's offset is tried as before.
@@ -83,11 +82,7 @@ set(zip64_record_shifted [=[
     /* Goto end of central directory record */
     if (ZSEEK64(*pzlib_filefunc_def,filestream, relativeOffset,ZLIB_FILEFUNC_SEEK_SET)!=0)
         return 0;]=])
-string(FIND "${unzip_text}" "${zip64_record_original}" zip64_record_at)
-if(zip64_record_at EQUAL -1)
-  message(FATAL_ERROR "${minizip_src}/unzip.c: the zip64 end record lookup is not where we expect it; check the patch")
-endif()
-string(REPLACE "${zip64_record_original}" "${zip64_record_shifted}" unzip_text "${unzip_text}")
+sfx_patch_unzip("the zip64 end record lookup" "${zip64_record_original}" "${zip64_record_shifted}")
 file(CONFIGURE OUTPUT "${minizip_gen}/unzip.c" CONTENT "${unzip_text}" @ONLY)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${minizip_src}/unzip.c")
 
