@@ -137,3 +137,22 @@ fetch_zlib_source() {
   echo "bootstrap: could not fetch Debian's zlib source package (tried ${tried[*]})" >&2
   return 1
 }
+
+# Whether this machine runs 32-bit x86 Linux programs: some kernels of our kind refuse
+# them, and then Wine's 32-bit side cannot start. The probe is the smallest static
+# i686 program there is, written here byte by byte (an ELF header, one loadable
+# segment and exit(42)), so that no 32-bit compiler or library is needed to ask.
+runs_32bit_programs() {
+  local dir status=0
+  dir=$(mktemp -d) || return 1
+  printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000'`
+        `'\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000'`
+        `'\000\000\000\000\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000'`
+        `'\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010'`
+        `'\140\000\000\000\140\000\000\000\005\000\000\000\000\020\000\000'`
+        `'\270\001\000\000\000\273\052\000\000\000\315\200' > "$dir/probe"
+  chmod +x "$dir/probe"
+  "$dir/probe" 2>/dev/null || status=$?
+  rm -rf "$dir"
+  [ "$status" -eq 42 ]
+}

@@ -9,16 +9,10 @@
 namespace fs = std::filesystem;
 
 namespace testsupport {
-namespace {
-#ifdef _WIN32
-constexpr char kProgramSuffix[] = ".exe";
-#else
-constexpr char kProgramSuffix[] = "";
-#endif
-}  // namespace
 
-fs::path LauncherProgram() { return ProgramFolder() / (std::string("launcher") + kProgramSuffix); }
-fs::path TestEngineProgram() { return ProgramFolder() / (std::string("test_engine") + kProgramSuffix); }
+// The build gives the programs' file names (launcher64.exe in the 64-bit Windows build).
+fs::path LauncherProgram() { return ProgramFolder() / SFX_LAUNCHER_FILE_NAME; }
+fs::path TestEngineProgram() { return ProgramFolder() / SFX_TEST_ENGINE_FILE_NAME; }
 
 fs::path WritePackage(const fs::path& path, const std::string& payload) {
   fs::create_directories(path.parent_path());

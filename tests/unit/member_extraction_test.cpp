@@ -236,6 +236,38 @@ TEST(ArchiveAccess, ReadsOnlyTheArchiveInFrontOfTheTrailer) {
   }
 }
 
+// Every offset of the package past 4 GiB: its trailer, its end records and its
+// members, found and read by a 32-bit process as by a 64-bit one. The image is a
+// hole in a sparse file, so the test writes only a few kilobytes.
+TEST(ArchiveAccess, ReadsAPackageWhoseArchiveLiesPast4GiBIn32And64BitBuilds) {
+  testsupport::ScratchFolder scratch;
+  const uint64_t imageSize = (uint64_t{1} << 32) + 4096;
+  const std::string member = testsupport::SampleBytes(100000);
+  const std::string payload = testsupport::ZipBytes({Member("A0", "data", kPassword), Member("A1", member, kPassword)}) +
+                              package::BuildPackageTrailer(kPassword, "", 1);
+  const fs::path path = scratch.Path() / "large.exe";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.seekp(static_cast<std::streamoff>(imageSize));
+    out.write(payload.data(), static_cast<std::streamsize>(payload.size()));
+    ASSERT_TRUE(out.good());
+  }
+  ASSERT_EQ(fs::file_size(path), imageSize + payload.size());
+
+  testsupport::MessageBoxRecorder boxes;
+  package::PackageTrailer trailer;
+  ASSERT_EQ(package::ReadPackageTrailer(path.wstring(), trailer), package::TrailerOutcome::kRead);
+  EXPECT_EQ(trailer.archiveEnd, imageSize + payload.size() - package::BuildPackageTrailer(kPassword, "", 1).size());
+  package::ArchiveHandle* handle = package::OpenArchive(path.wstring(), trailer.archiveEnd);
+  ASSERT_NE(handle, nullptr);
+  const fs::path out = scratch.Path() / "out";
+  fs::create_directories(out);
+  EXPECT_EQ(package::ExtractMember(handle, out.wstring().c_str(), L"A1", L"Package.exe", kWidePassword.c_str()), 0);
+  EXPECT_EQ(package::CloseArchive(handle), 0);
+  EXPECT_TRUE(testsupport::ReadFileBytes(out / "Package.exe") == member);
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
 TEST(ArchiveAccess, ReportsAFileThatCannotBeOpened) {
   testsupport::ScratchFolder scratch;
   testsupport::MessageBoxRecorder boxes;

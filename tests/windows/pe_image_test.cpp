@@ -1,10 +1,13 @@
-// launcher.exe as Windows' loader and Explorer read it: what makes it start on
-// every system from Windows XP SP3 on, unprivileged, with its manifest, version
-// record and icon.
+// A Windows stub as Windows' loader and Explorer read it: what makes launcher.exe
+// start on every system from Windows XP SP3 on and launcher64.exe on every 64-bit
+// one, unprivileged, with its manifest, version record and icon. The stub is read
+// as a file, so the 64-bit build checks launcher.exe too:
+//   pe_image_test --image STUB.exe --arch i686|x86_64 [GoogleTest options]
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -18,9 +21,13 @@ namespace fs = std::filesystem;
 namespace windowstest {
 namespace {
 
+// The stub under test and the processor it is built for.
+fs::path g_image;
+bool g_is64 = false;
+
 class LauncherImage : public testing::Test {
  protected:
-  static void SetUpTestSuite() { bytes_ = testsupport::ReadFileBytes(testsupport::LauncherProgram()); }
+  static void SetUpTestSuite() { bytes_ = testsupport::ReadFileBytes(g_image); }
 
   template <typename T>
   static T At(size_t offset) {
@@ -28,14 +35,18 @@ class LauncherImage : public testing::Test {
     if (offset + sizeof value <= bytes_.size()) std::memcpy(&value, bytes_.data() + offset, sizeof value);
     return value;
   }
-  static IMAGE_NT_HEADERS32 Headers() { return At<IMAGE_NT_HEADERS32>(At<IMAGE_DOS_HEADER>(0).e_lfanew); }
-  static IMAGE_DATA_DIRECTORY Directory(int index) { return Headers().OptionalHeader.DataDirectory[index]; }
+  // The file header and the fields both optional headers share come first in each.
+  static IMAGE_NT_HEADERS32 Headers() { return At<IMAGE_NT_HEADERS32>(NtHeadersAt()); }
+  static IMAGE_NT_HEADERS64 Headers64() { return At<IMAGE_NT_HEADERS64>(NtHeadersAt()); }
+  static size_t NtHeadersAt() { return static_cast<size_t>(At<IMAGE_DOS_HEADER>(0).e_lfanew); }
+  static IMAGE_DATA_DIRECTORY Directory(int index) {
+    return g_is64 ? Headers64().OptionalHeader.DataDirectory[index] : Headers().OptionalHeader.DataDirectory[index];
+  }
 
   // Where a relative virtual address lies in the file.
   static size_t FileOffset(DWORD rva) {
-    const auto dos = At<IMAGE_DOS_HEADER>(0);
     const auto nt = Headers();
-    const size_t sections = static_cast<size_t>(dos.e_lfanew) + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
+    const size_t sections = NtHeadersAt() + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
                             nt.FileHeader.SizeOfOptionalHeader;
     for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
       const auto section = At<IMAGE_SECTION_HEADER>(sections + i * sizeof(IMAGE_SECTION_HEADER));
@@ -58,7 +69,10 @@ std::string Lower(std::string text) {
   return text;
 }
 
-TEST_F(LauncherImage, IsA32BitGuiProgramThatXpLoadsWithAslrAndDep) {
+constexpr int Version(WORD major, WORD minor) { return major << 16 | minor; }
+
+TEST_F(LauncherImage, I686IsA32BitGuiProgramThatXpLoadsWithAslrAndDep) {
+  if (g_is64) GTEST_SKIP() << "an x86_64 stub; its headers are checked by X86_64IsA64BitGuiProgram...";
   ASSERT_EQ(At<IMAGE_DOS_HEADER>(0).e_magic, IMAGE_DOS_SIGNATURE);
   const auto nt = Headers();
   ASSERT_EQ(nt.Signature, IMAGE_NT_SIGNATURE);
@@ -66,20 +80,44 @@ TEST_F(LauncherImage, IsA32BitGuiProgramThatXpLoadsWithAslrAndDep) {
   EXPECT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
   EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
   // XP's loader refuses a program that asks for a newer subsystem than its own 5.1.
-  const auto version = [](WORD major, WORD minor) { return major << 16 | minor; };
-  EXPECT_LE(version(nt.OptionalHeader.MajorSubsystemVersion, nt.OptionalHeader.MinorSubsystemVersion), version(5, 1));
-  EXPECT_GE(version(nt.OptionalHeader.MajorSubsystemVersion, nt.OptionalHeader.MinorSubsystemVersion), version(4, 0));
-  EXPECT_LE(version(nt.OptionalHeader.MajorOperatingSystemVersion, nt.OptionalHeader.MinorOperatingSystemVersion),
-            version(5, 1));
+  const auto& o = nt.OptionalHeader;
+  EXPECT_LE(Version(o.MajorSubsystemVersion, o.MinorSubsystemVersion), Version(5, 1));
+  EXPECT_GE(Version(o.MajorSubsystemVersion, o.MinorSubsystemVersion), Version(4, 0));
+  EXPECT_LE(Version(o.MajorOperatingSystemVersion, o.MinorOperatingSystemVersion), Version(5, 1));
   // ASLR needs the relocations as well as the flag.
-  EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
-  EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+  EXPECT_TRUE(o.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+  EXPECT_TRUE(o.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
   EXPECT_FALSE(nt.FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
   EXPECT_GT(Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u);
   // No link time: a stub built again from the same sources is the same file.
   EXPECT_EQ(nt.FileHeader.TimeDateStamp, 0u);
 }
 
+TEST_F(LauncherImage, X86_64IsA64BitGuiProgramWithHighEntropyAslrAndDep) {
+  if (!g_is64) GTEST_SKIP() << "an i686 stub; its headers are checked by I686IsA32BitGuiProgram...";
+  ASSERT_EQ(At<IMAGE_DOS_HEADER>(0).e_magic, IMAGE_DOS_SIGNATURE);
+  const auto nt = Headers64();
+  ASSERT_EQ(nt.Signature, IMAGE_NT_SIGNATURE);
+  EXPECT_EQ(nt.FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+  EXPECT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+  EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+  // The oldest 64-bit Windows, XP x64 and Server 2003 x64, are 5.2.
+  const auto& o = nt.OptionalHeader;
+  EXPECT_LE(Version(o.MajorSubsystemVersion, o.MinorSubsystemVersion), Version(5, 2));
+  EXPECT_LE(Version(o.MajorOperatingSystemVersion, o.MinorOperatingSystemVersion), Version(5, 2));
+  // ASLR across the whole 64-bit address space needs relocations, the flag and an
+  // image base above 4 GiB.
+  EXPECT_TRUE(o.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+  EXPECT_TRUE(o.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
+  EXPECT_TRUE(o.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+  EXPECT_FALSE(nt.FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+  EXPECT_TRUE(nt.FileHeader.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE);
+  EXPECT_GT(Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u);
+  EXPECT_GT(o.ImageBase, 0xFFFFFFFFull);
+  EXPECT_EQ(nt.FileHeader.TimeDateStamp, 0u);
+}
+
+// XP SP3's 32-bit system DLLs; the 64-bit systems (XP x64 on) export all of these too.
 TEST_F(LauncherImage, ImportsOnlyWhatWindowsXpSp3Exports) {
   // The allowed functions, by DLL (names compared without case).
   std::map<std::string, std::set<std::string>> allowed;
@@ -99,6 +137,10 @@ TEST_F(LauncherImage, ImportsOnlyWhatWindowsXpSp3Exports) {
 
   // Functions that are not imported cannot slip past: no delay-loaded ones.
   EXPECT_EQ(Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT).Size, 0u);
+  // An import thunk is as wide as a pointer; its top bit marks an import by number.
+  const size_t thunkSize = g_is64 ? 8 : 4;
+  const uint64_t byNumber = g_is64 ? IMAGE_ORDINAL_FLAG64 : IMAGE_ORDINAL_FLAG32;
+  const auto thunkAt = [&](size_t at) { return g_is64 ? At<uint64_t>(at) : At<uint32_t>(at); };
   std::vector<std::string> unexpected;
   size_t imported = 0;
   size_t at = FileOffset(Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress);
@@ -107,12 +149,13 @@ TEST_F(LauncherImage, ImportsOnlyWhatWindowsXpSp3Exports) {
     const std::string name = TextAt(FileOffset(entry.Name));
     const auto known = allowed.find(Lower(name));
     const DWORD thunks = entry.OriginalFirstThunk != 0 ? entry.OriginalFirstThunk : entry.FirstThunk;
-    for (size_t thunk = FileOffset(thunks); At<DWORD>(thunk) != 0; thunk += sizeof(DWORD)) {
+    for (size_t thunk = FileOffset(thunks); thunkAt(thunk) != 0; thunk += thunkSize) {
       ++imported;
-      const DWORD value = At<DWORD>(thunk);
-      const std::string function = (value & IMAGE_ORDINAL_FLAG32) != 0
-                                       ? "#" + std::to_string(value & 0xFFFF)  // by number: not checkable
-                                       : TextAt(FileOffset(value) + offsetof(IMAGE_IMPORT_BY_NAME, Name));
+      const uint64_t value = thunkAt(thunk);
+      const std::string function =
+          (value & byNumber) != 0
+              ? "#" + std::to_string(value & 0xFFFF)  // by number: not checkable
+              : TextAt(FileOffset(static_cast<DWORD>(value)) + offsetof(IMAGE_IMPORT_BY_NAME, Name));
       if (known == allowed.end() || known->second.count(function) == 0) unexpected.push_back(name + "!" + function);
     }
   }
@@ -124,7 +167,7 @@ TEST_F(LauncherImage, ImportsOnlyWhatWindowsXpSp3Exports) {
 class ResourceModule {
  public:
   ResourceModule()
-      : module_(LoadLibraryExW(testsupport::LauncherProgram().wstring().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+      : module_(LoadLibraryExW(g_image.wstring().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
   ~ResourceModule() {
     if (module_ != nullptr) FreeLibrary(module_);
   }
@@ -166,7 +209,7 @@ TEST_F(LauncherImage, ManifestAsInvokerWithCommonControlsDpiAwareAndTheSupported
   auto controls = Attributes(dependency[1].str(), "assemblyIdentity");
   EXPECT_EQ(controls["name"], "Microsoft.Windows.Common-Controls");
   EXPECT_EQ(controls["version"], "6.0.0.0");
-  EXPECT_EQ(controls["processorArchitecture"], "x86");
+  EXPECT_EQ(controls["processorArchitecture"], g_is64 ? "amd64" : "x86");
   EXPECT_EQ(controls["publicKeyToken"], "6595b64144ccf1df");
 
   EXPECT_TRUE(std::regex_search(manifest, std::regex("<dpiAware[^>]*>\\s*true\\s*</dpiAware>")));
@@ -187,7 +230,7 @@ TEST_F(LauncherImage, ManifestAsInvokerWithCommonControlsDpiAwareAndTheSupported
 }
 
 TEST_F(LauncherImage, VersionRecordAsExplorerShowsIt) {
-  const std::wstring path = testsupport::LauncherProgram().wstring();
+  const std::wstring path = g_image.wstring();
   DWORD ignored = 0;
   std::vector<char> record(GetFileVersionInfoSizeW(path.c_str(), &ignored));
   ASSERT_FALSE(record.empty());
@@ -206,7 +249,7 @@ TEST_F(LauncherImage, VersionRecordAsExplorerShowsIt) {
                ? std::wstring(found)
                : std::wstring();
   };
-  EXPECT_EQ(text(L"OriginalFilename"), L"launcher.exe");
+  EXPECT_EQ(text(L"OriginalFilename"), g_image.filename().wstring());
   EXPECT_EQ(text(L"FileVersion"), L"" SFX_EXPECTED_FILE_VERSION);
   EXPECT_FALSE(text(L"FileDescription").empty());
   EXPECT_FALSE(text(L"ProductName").empty());
@@ -241,3 +284,23 @@ TEST_F(LauncherImage, IconInTheSizesExplorerShows) {
 
 }  // namespace
 }  // namespace windowstest
+
+int wmain(int argc, wchar_t** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  std::wstring arch;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::wstring option = argv[i];
+    if (option == L"--image") windowstest::g_image = argv[i + 1];
+    if (option == L"--arch") arch = argv[i + 1];
+  }
+  if (windowstest::g_image.empty() || (arch != L"i686" && arch != L"x86_64")) {
+    std::fprintf(stderr, "usage: pe_image_test --image STUB.exe --arch i686|x86_64 [GoogleTest options]\n");
+    return 2;
+  }
+  if (!fs::exists(windowstest::g_image)) {
+    std::fprintf(stderr, "pe_image_test: skipped: %ls has not been built\n", windowstest::g_image.c_str());
+    return 77;
+  }
+  windowstest::g_is64 = arch == L"x86_64";
+  return RUN_ALL_TESTS();
+}

@@ -33,11 +33,15 @@ void Put(std::string& bytes, size_t offset, T value) {
   std::memcpy(&bytes[offset], &value, sizeof value);
 }
 
-// Where the security directory entry lies in a PE32 file.
+// Where the security directory entry lies in a PE32 (launcher.exe) or PE32+
+// (launcher64.exe) file.
 size_t SecurityDirectoryAt(const std::string& bytes) {
-  return static_cast<size_t>(At<IMAGE_DOS_HEADER>(bytes, 0).e_lfanew) + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
-         offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory) +
-         IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(IMAGE_DATA_DIRECTORY);
+  const size_t optional =
+      static_cast<size_t>(At<IMAGE_DOS_HEADER>(bytes, 0).e_lfanew) + offsetof(IMAGE_NT_HEADERS32, OptionalHeader);
+  const size_t directories = At<WORD>(bytes, optional) == IMAGE_NT_OPTIONAL_HDR64_MAGIC
+                                 ? offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory)
+                                 : offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory);
+  return optional + directories + IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(IMAGE_DATA_DIRECTORY);
 }
 
 // A file holds the bytes of the member it was extracted from. A mismatch is told by
@@ -93,9 +97,7 @@ TEST(SignedPackage, RunsWithItsSignatureBehindTheMarker) {
   // image's security directory points at, starts at the next multiple of 8 after
   // the marker and runs to the end of the file.
   const size_t markerEnd = bytes.rfind(package::kPackageMarker) + package::kPackageMarkerSize;
-  const auto dos = At<IMAGE_DOS_HEADER>(bytes, 0);
-  const auto nt = At<IMAGE_NT_HEADERS32>(bytes, static_cast<size_t>(dos.e_lfanew));
-  const IMAGE_DATA_DIRECTORY security = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
+  const auto security = At<IMAGE_DATA_DIRECTORY>(bytes, SecurityDirectoryAt(bytes));
   EXPECT_EQ(security.VirtualAddress, (markerEnd + 7) / 8 * 8);
   EXPECT_EQ(security.VirtualAddress + security.Size, bytes.size());
   EXPECT_GT(bytes.size() - markerEnd, 1000u);  // the end test cannot find this marker
