@@ -117,20 +117,25 @@ TEST_F(LauncherImage, X86_64IsA64BitGuiProgramWithHighEntropyAslrAndDep) {
   EXPECT_EQ(nt.FileHeader.TimeDateStamp, 0u);
 }
 
-// XP SP3's 32-bit system DLLs; the 64-bit systems (XP x64 on) export all of these too.
-TEST_F(LauncherImage, ImportsOnlyWhatWindowsXpSp3Exports) {
+// What XP SP3 exports, and for launcher64.exe what the 64-bit systems (XP x64 on)
+// add: the oldest systems each stub must start on.
+TEST_F(LauncherImage, ImportsOnlyWhatTheOldestSystemItRunsOnExports) {
   // The allowed functions, by DLL (names compared without case).
   std::map<std::string, std::set<std::string>> allowed;
-  std::ifstream list(testsupport::ProgramFolder() / "fixtures" / "xp_sp3_exports.txt");
-  ASSERT_TRUE(list.good());
-  std::string line, dll;
-  while (std::getline(list, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
-    if (line.front() == '[' && line.back() == ']') {
-      dll = Lower(line.substr(1, line.size() - 2));
-    } else {
-      allowed[dll].insert(line);
+  std::vector<std::string> lists = {"xp_sp3_exports.txt"};
+  if (g_is64) lists.push_back("x64_exports.txt");
+  for (const std::string& name : lists) {
+    std::ifstream list(testsupport::ProgramFolder() / "fixtures" / name);
+    ASSERT_TRUE(list.good()) << name;
+    std::string line, dll;
+    while (std::getline(list, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.empty() || line[0] == '#') continue;
+      if (line.front() == '[' && line.back() == ']') {
+        dll = Lower(line.substr(1, line.size() - 2));
+      } else {
+        allowed[dll].insert(line);
+      }
     }
   }
   ASSERT_EQ(allowed.size(), 5u);
