@@ -2,6 +2,7 @@
 # Photographs a real launcher box under Wine: a package whose archive cannot be
 # opened, started on an Xvfb screen, and its first box cut out of the screen.
 #   usage: tests/windows/screenshot.sh BUILD_DIR OUTPUT.png
+# BUILD_DIR is build/windows (launcher.exe) or build/windows64 (launcher64.exe).
 # Uses a Wine prefix of its own (BUILD_DIR/wineprefix-screenshot), which it stops
 # at the end.
 set -euo pipefail
@@ -21,7 +22,9 @@ cleanup() {
 trap cleanup EXIT
 
 # The launcher image and a trailer, with no archive in between.
-cp "$build/bin/launcher.exe" "$work/Setup.exe"
+stub=$build/bin/launcher.exe
+[ -f "$stub" ] || stub=$build/bin/launcher64.exe
+cp "$stub" "$work/Setup.exe"
 python3 -c "import sys; sys.path.insert(0, sys.argv[1]); from make_signed_package import trailer; \
 sys.stdout.buffer.write(trailer(b'password'))" "$here" >> "$work/Setup.exe"
 
