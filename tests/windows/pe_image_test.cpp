@@ -71,50 +71,48 @@ std::string Lower(std::string text) {
 
 constexpr int Version(WORD major, WORD minor) { return major << 16 | minor; }
 
-TEST_F(LauncherImage, I686IsA32BitGuiProgramThatXpLoadsWithAslrAndDep) {
-  if (g_is64) GTEST_SKIP() << "an x86_64 stub; its headers are checked by X86_64IsA64BitGuiProgram...";
-  ASSERT_EQ(At<IMAGE_DOS_HEADER>(0).e_magic, IMAGE_DOS_SIGNATURE);
-  const auto nt = Headers();
+// What both stubs share: a GUI program for the given processor, loaded at a random
+// address with data that cannot run, started on systems up to newestSystem, with
+// no link time (a stub built again from the same sources is the same file).
+template <typename NtHeaders>
+void ExpectGuiProgramWithAslrAndDep(const NtHeaders& nt, WORD machine, WORD magic, int newestSystem,
+                                    DWORD relocations) {
   ASSERT_EQ(nt.Signature, IMAGE_NT_SIGNATURE);
-  EXPECT_EQ(nt.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
-  EXPECT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
-  EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
-  // XP's loader refuses a program that asks for a newer subsystem than its own 5.1.
+  EXPECT_EQ(nt.FileHeader.Machine, machine);
   const auto& o = nt.OptionalHeader;
-  EXPECT_LE(Version(o.MajorSubsystemVersion, o.MinorSubsystemVersion), Version(5, 1));
+  EXPECT_EQ(o.Magic, magic);
+  EXPECT_EQ(o.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+  // A loader refuses a program that asks for a newer subsystem than its own.
+  EXPECT_LE(Version(o.MajorSubsystemVersion, o.MinorSubsystemVersion), newestSystem);
   EXPECT_GE(Version(o.MajorSubsystemVersion, o.MinorSubsystemVersion), Version(4, 0));
-  EXPECT_LE(Version(o.MajorOperatingSystemVersion, o.MinorOperatingSystemVersion), Version(5, 1));
+  EXPECT_LE(Version(o.MajorOperatingSystemVersion, o.MinorOperatingSystemVersion), newestSystem);
   // ASLR needs the relocations as well as the flag.
   EXPECT_TRUE(o.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
   EXPECT_TRUE(o.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
   EXPECT_FALSE(nt.FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
-  EXPECT_GT(Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u);
-  // No link time: a stub built again from the same sources is the same file.
+  EXPECT_GT(relocations, 0u);
   EXPECT_EQ(nt.FileHeader.TimeDateStamp, 0u);
+}
+
+TEST_F(LauncherImage, I686IsA32BitGuiProgramThatXpLoadsWithAslrAndDep) {
+  if (g_is64) GTEST_SKIP() << "an x86_64 stub; its headers are checked by X86_64IsA64BitGuiProgram...";
+  ASSERT_EQ(At<IMAGE_DOS_HEADER>(0).e_magic, IMAGE_DOS_SIGNATURE);
+  // XP's own loader is 5.1.
+  ExpectGuiProgramWithAslrAndDep(Headers(), IMAGE_FILE_MACHINE_I386, IMAGE_NT_OPTIONAL_HDR32_MAGIC, Version(5, 1),
+                                 Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size);
 }
 
 TEST_F(LauncherImage, X86_64IsA64BitGuiProgramWithHighEntropyAslrAndDep) {
   if (!g_is64) GTEST_SKIP() << "an i686 stub; its headers are checked by I686IsA32BitGuiProgram...";
   ASSERT_EQ(At<IMAGE_DOS_HEADER>(0).e_magic, IMAGE_DOS_SIGNATURE);
   const auto nt = Headers64();
-  ASSERT_EQ(nt.Signature, IMAGE_NT_SIGNATURE);
-  EXPECT_EQ(nt.FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
-  EXPECT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
-  EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
   // The oldest 64-bit Windows, XP x64 and Server 2003 x64, are 5.2.
-  const auto& o = nt.OptionalHeader;
-  EXPECT_LE(Version(o.MajorSubsystemVersion, o.MinorSubsystemVersion), Version(5, 2));
-  EXPECT_LE(Version(o.MajorOperatingSystemVersion, o.MinorOperatingSystemVersion), Version(5, 2));
-  // ASLR across the whole 64-bit address space needs relocations, the flag and an
-  // image base above 4 GiB.
-  EXPECT_TRUE(o.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
-  EXPECT_TRUE(o.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
-  EXPECT_TRUE(o.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
-  EXPECT_FALSE(nt.FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+  ExpectGuiProgramWithAslrAndDep(nt, IMAGE_FILE_MACHINE_AMD64, IMAGE_NT_OPTIONAL_HDR64_MAGIC, Version(5, 2),
+                                 Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size);
+  // ASLR across the whole 64-bit address space: the flag, and an image base above 4 GiB.
+  EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
   EXPECT_TRUE(nt.FileHeader.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE);
-  EXPECT_GT(Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u);
-  EXPECT_GT(o.ImageBase, 0xFFFFFFFFull);
-  EXPECT_EQ(nt.FileHeader.TimeDateStamp, 0u);
+  EXPECT_GT(nt.OptionalHeader.ImageBase, 0xFFFFFFFFull);
 }
 
 // What XP SP3 exports, and for launcher64.exe what the 64-bit systems (XP x64 on)
