@@ -88,18 +88,40 @@ TEST(Conventions, VerifyWritesItsVerdictsAsJson) {
   EXPECT_NE(packages[1]["problems"][0].String().find("no package marker"), std::string::npos);
 }
 
-// Which launcher a package carries, and its version.
+// The processor this build's programs are made for, as sfxpkg names it.
+constexpr const char* kBuildArchitecture =
+#if defined(__x86_64__)
+    "x86_64";
+#elif defined(__i386__)
+    "i686";
+#elif defined(__aarch64__)
+    "arm64";
+#else
+    "unknown";
+#endif
+
+// Which launcher a package carries, its version and its processor: the build's own
+// launcher (the Linux launcher, launcher.exe or launcher64.exe) as built.
 TEST(Conventions, InspectNamesTheLauncherAndItsVersion) {
   testsupport::ScratchFolder scratch;
-  const auto package = BuildPackage(scratch).package;
+  const auto [inputs, package] = BuildPackage(scratch);
   const auto inspected = sfxpkgtest::Sfxpkg({"inspect", "--json", sfxpkgtest::U8(package)});
   const auto json = testsupport::JsonValue::Parse(inspected.standardOutput);
   ASSERT_TRUE(json) << inspected.standardOutput;
   const bool windows = sfxpkgtest::SfxpkgProgram().extension() == ".exe";
-  EXPECT_EQ((*json)["launcher_image"]["kind"].String(), windows ? "windows" : "linux");
-  // launcher.exe's version record has four parts, the Linux launcher's identity three.
-  EXPECT_EQ((*json)["launcher_image"]["version"].String().rfind(SFX_VERSION, 0), 0u)
-      << (*json)["launcher_image"]["version"].String();
+  const auto& image = (*json)["launcher_image"];
+  EXPECT_EQ(image["kind"].String(), windows ? "windows" : "linux");
+  // The Windows stubs' version records have four parts, the Linux launcher's identity three.
+  const std::string version = windows ? SFX_VERSION ".0" : SFX_VERSION;
+  EXPECT_EQ(image["version"].String(), version);
+  EXPECT_EQ(image["stub"].String(), inputs.launcher.filename().u8string());
+  EXPECT_EQ(image["architecture"].String(), kBuildArchitecture);
+
+  const auto text = sfxpkgtest::Sfxpkg({"inspect", sfxpkgtest::U8(package)});
+  const std::string named = (windows ? inputs.launcher.filename().u8string() : "the Linux launcher") + " " + version +
+                            " (" + kBuildArchitecture + ")\n";
+  EXPECT_NE(text.standardOutput.find("\nlauncher image  offset 0, "), std::string::npos) << text.standardOutput;
+  EXPECT_NE(text.standardOutput.find(" bytes: " + named), std::string::npos) << text.standardOutput;
 }
 
 // Long work shows a progress line on a terminal, and only there; -q keeps it quiet.

@@ -3,8 +3,7 @@
 // afterwards make verify fail, though osslsigncode still accepts the signature.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
+#include "pe_fixture.h"
 #include "sfxpkg_tool.h"
 #include "support/json_value.h"
 #include "support/package_fixtures.h"
@@ -16,47 +15,16 @@ using testsupport::RunTool;
 
 namespace {
 
-void PutLe(std::string& bytes, size_t at, uint32_t value, int size) {
-  for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-// The smallest PE32 image that osslsigncode signs: headers and no sections, with
-// the ProductName of launcher.exe's version record, by which sfxpkg knows a
-// launcher. It stands in for launcher.exe, which the native build does not make.
-std::string MinimalPeImage() {
-  std::string image(0x200, '\0');
-  image.replace(0, 2, "MZ");
-  PutLe(image, 0x3C, 0x40, 4);
-  image.replace(0x40, 4, std::string("PE\0\0", 4));
-  PutLe(image, 0x44, 0x14C, 2);     // i386
-  PutLe(image, 0x54, 224, 2);       // size of the optional header
-  PutLe(image, 0x56, 0x0102, 2);    // executable, 32-bit
-  const size_t optional = 0x58;
-  PutLe(image, optional, 0x10B, 2);         // PE32
-  PutLe(image, optional + 32, 0x1000, 4);   // section alignment
-  PutLe(image, optional + 36, 0x200, 4);    // file alignment
-  PutLe(image, optional + 56, 0x1000, 4);   // size of image
-  PutLe(image, optional + 60, 0x200, 4);    // size of headers
-  PutLe(image, optional + 68, 3, 2);        // console subsystem
-  PutLe(image, optional + 92, 16, 4);       // number of data directories
-  const auto utf16 = [](const std::string& text) {
-    std::string wide;
-    for (const char ch : text) wide += std::string(1, ch) + '\0';
-    return wide + std::string(2, '\0');
-  };
-  image.replace(0x180, 24, utf16("ProductName"));  // in the headers' padding
-  image.replace(0x198, 26, utf16("sfx-launcher"));
-  return image;
-}
-
 // A package built from a minimal image and signed as a publisher would sign it.
 class SignedPackage : public testing::Test {
  protected:
   void SetUp() override {
     auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
-    inputs.launcher = scratch.Write("stub.exe", MinimalPeImage());
+    // launcher.exe, which the native build does not make, stood in for by the
+    // smallest image that sfxpkg takes for it and osslsigncode signs.
+    inputs.launcher = scratch.Write("stub.exe", sfxpkgtest::StubImage("launcher.exe", sfxpkgtest::kMachineI386));
     // A Windows program as its engine, as launcher.exe needs one.
-    inputs.engine = scratch.Write("engine.exe", MinimalPeImage());
+    inputs.engine = scratch.Write("engine.exe", sfxpkgtest::MinimalPeImage(sfxpkgtest::kMachineI386));
     package = scratch.Path() / "Package.exe";
     const auto built = sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "signed-Pa55", package));
     ASSERT_EQ(built.exitCode, 0u) << built.standardError;

@@ -40,7 +40,9 @@ with the password (traditional PKWARE encryption) and deflated unless --level
 is 0. The trailer's third word holds the package format version, 1.
 
 Options:
-  --launcher STUB       the launcher program (launcher.exe, or the Linux launcher)
+  --launcher STUB       the launcher program: launcher.exe (32- and 64-bit
+                        Windows), launcher64.exe (64-bit Windows, also without
+                        WoW64) or the Linux launcher
   --engine FILE         the setup engine
   --data FILE           its data file
   --ui FILE             its user interface library
@@ -70,12 +72,16 @@ ones; the password travels in the package, so they hide nothing either way).
 
 Every input is checked before anything is written, and every problem is told:
 a launcher that is no launcher of sfx-launcher; an engine the launcher cannot
-start (launcher.exe starts Windows programs, the Linux launcher Linux programs
-and scripts); a --codepage other than utf-8 behind the Linux launcher; a
-password file of more than one line; a password or second field that the
-launcher could not read back (a zero byte, the field's key byte: 0x3B ';' in
-the password, 0xA7 in the second field, more than 259 bytes) or a trailer that
-would hold a zip signature. An empty password gets a warning.
+start (launcher.exe and launcher64.exe start Windows programs, the Linux
+launcher Linux programs and scripts); a --codepage other than utf-8 behind the
+Linux launcher; a password file of more than one line; a password or second
+field that the launcher could not read back (a zero byte, the field's key byte:
+0x3B ';' in the password, 0xA7 in the second field, more than 259 bytes) or a
+trailer that would hold a zip signature. An empty password gets a warning, and
+so does a Windows engine that cannot start everywhere its stub runs: a 32-bit
+one behind launcher64.exe (64-bit Windows without WoW64, such as Windows PE
+x64), a 64-bit one behind launcher.exe (32-bit Windows), one for another
+processor.
 
 Exit status: 0 when PACKAGE was written; 1 when the inputs cannot make a
 working package (nothing is written); 2 on a wrong command line.
@@ -377,24 +383,30 @@ int RunBuild(const std::vector<std::string>& arguments) {
   }
 
   // The pieces must suit each other: the launcher is one, and its engine can run.
+  std::optional<std::string> architectureWarning;
   if (inputsReadable) {
     std::error_code sizeUnknown;
+    std::string why;
     const std::optional<LauncherIdentity> launcher =
-        IdentifyLauncher(ReadFileStart(request.launcher, fs::file_size(request.launcher, sizeUnknown)));
+        IdentifyLauncher(ReadFileStart(request.launcher, fs::file_size(request.launcher, sizeUnknown)), &why);
     if (!launcher) {
       problems.push_back("--launcher " + ShownPath(request.launcher) +
-                         " is no launcher of sfx-launcher (launcher.exe or the Linux launcher)");
+                         " is no launcher of sfx-launcher (launcher.exe, launcher64.exe or the Linux launcher)" +
+                         (why.empty() ? "" : ": " + why));
     } else {
-      const ProgramKind engine = KindOfProgram(ReadFileStart(request.memberFiles[1], kProgramHeadSize));
+      const std::string engineOption = "--engine " + ShownPath(request.memberFiles[1]);
+      const std::string engineHead = ReadFileStart(request.memberFiles[1], kProgramHeadSize);
+      const ProgramKind engine = KindOfProgram(engineHead);
       if (!EngineSuits(launcher->kind, engine)) {
-        const std::string mismatch =
-            EngineMismatch("--engine " + ShownPath(request.memberFiles[1]), launcher->kind, engine);
+        const std::string mismatch = EngineMismatch(engineOption, *launcher, engine);
         if (parsed.Has("--force")) {
           messages.Line("warning: " + mismatch + " (built all the same: --force)");
         } else {
           problems.push_back(mismatch + " (--force builds it all the same)");
         }
       }
+      // The stub starts it, but not everywhere the stub itself runs.
+      architectureWarning = EngineArchitectureWarning(engineOption, *launcher, engineHead);
       // The Linux launcher reads its trailer as UTF-8, whatever the package was meant for.
       if (launcher->kind == ProgramKind::kLinux && codePage && codePage->name != "utf-8") {
         problems.push_back("--codepage " + codePage->name + " does not suit the Linux launcher, which reads the trailer as "
@@ -402,6 +414,7 @@ int RunBuild(const std::vector<std::string>& arguments) {
       }
     }
   }
+  if (problems.empty() && architectureWarning) messages.Line("warning: " + *architectureWarning);
   if (problems.empty() && passwordText.empty()) {
     messages.Line("warning: the password is empty: anyone can unpack the setup files");
   }

@@ -22,10 +22,12 @@ namespace {
 constexpr char kHelp[] = R"(usage: sfxpkg inspect PACKAGE [--json] [--show-password] [--codepage CP]
 
 Shows where the launcher image, the archive, the trailer and anything after the
-package marker lie; the marker distance; the archive's members (name, sizes,
-method, whether encrypted); the second field; the password, masked unless
-asked for; and where a signature block behind the marker begins and ends,
-how many signatures it holds and how many bytes in it no signature covers.
+package marker lie; which launcher the image is (launcher.exe, launcher64.exe
+or the Linux launcher), its version and the processor it is built for; the
+marker distance; the archive's members (name, sizes, method, whether
+encrypted); the second field; the password, masked unless asked for; and where
+a signature block behind the marker begins and ends, how many signatures it
+holds and how many bytes in it no signature covers.
 
 Options:
   --json           write the report as JSON
@@ -48,6 +50,7 @@ struct Report {
   PackageMap map;
   std::optional<std::vector<MemberInfo>> members;
   std::optional<LauncherIdentity> launcher;  // what the image in front of the archive is
+  std::string notLauncher;                   // why it is none, where it carries the product's name
   bool showPassword = false;
   std::optional<CodePage> codePage;
 };
@@ -87,9 +90,11 @@ std::string JsonReport(const Report& report) {
     json.BeginObject("launcher_image").Number("offset", image->offset).Number("size", image->size);
     if (report.launcher) {
       json.String("kind", report.launcher->kind == ProgramKind::kWindows ? "windows" : "linux")
-          .String("version", report.launcher->version);
+          .String("version", report.launcher->version)
+          .String("stub", report.launcher->stub)
+          .String("architecture", report.launcher->architecture);
     } else {
-      json.Null("kind").Null("version");
+      json.Null("kind").Null("version").Null("stub").Null("architecture");
     }
     json.EndObject();
   } else {
@@ -178,7 +183,8 @@ std::string TextReport(const Report& report) {
   std::string text = "file            " + ShownPath(report.path) + " (" + Grouped(map.fileSize) + " bytes)\n";
   text += "launcher image  " + Where(LauncherImage(map));
   if (LauncherImage(map)) {
-    text += report.launcher ? ": " + DescribeLauncher(*report.launcher) : std::string(": no launcher of sfx-launcher");
+    text += report.launcher ? ": " + DescribeLauncher(*report.launcher)
+                            : ": no launcher of sfx-launcher" + (report.notLauncher.empty() ? "" : " (" + report.notLauncher + ")");
   }
   text += "\n";
   text += "archive         " + Where(map.Archive());
@@ -269,7 +275,7 @@ int RunInspect(const std::vector<std::string>& arguments) {
                                  report.map.trailer ? report.map.trailer->trailerOffset : report.map.fileSize);
   if (archive.IsOpen()) report.members = ListMembers(archive.Handle());
   if (const auto image = LauncherImage(report.map)) {
-    report.launcher = IdentifyLauncher(ReadFileStart(report.path, image->size));
+    report.launcher = IdentifyLauncher(ReadFileStart(report.path, image->size), &report.notLauncher);
   }
 
   WriteStandardOutput(parsed.Has("--json") ? JsonReport(report) : TextReport(report));

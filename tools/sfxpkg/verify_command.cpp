@@ -28,13 +28,16 @@ signature between the archive and the trailer.
 
 It also fails a package whose pieces do not suit each other: a launcher image
 that is no launcher of sfx-launcher, a setup engine the launcher cannot start
-(launcher.exe starts Windows programs, the Linux launcher Linux programs and
-scripts). A signed package ends where its certificate table begins: the
-launcher reads nothing from the table or behind it. A signature block that is
-cut short, that holds bytes beyond its signature or that has bytes behind it
-fails: those bytes were added after signing, which the signature does not show.
-Other bytes behind the marker that are neither alignment nor a certificate
-table get a warning; the launcher ignores them.
+(launcher.exe and launcher64.exe start Windows programs, the Linux launcher
+Linux programs and scripts). A Windows engine that cannot start everywhere its
+stub runs gets a warning: a 32-bit one behind launcher64.exe (64-bit Windows
+without WoW64), a 64-bit one behind launcher.exe (32-bit Windows), one for
+another processor. A signed package ends where its certificate table begins:
+the launcher reads nothing from the table or behind it. A signature block that
+is cut short, that holds bytes beyond its signature or that has bytes behind
+it fails: those bytes were added after signing, which the signature does not
+show. Other bytes behind the marker that are neither alignment nor a
+certificate table get a warning; the launcher ignores them.
 
 Options:
   --json         also write every verdict to standard output as JSON
@@ -71,8 +74,12 @@ Verdict VerifyPackage(const std::filesystem::path& package, const std::optional<
   verdict.warnings = StrayBytesWarnings(map);
   std::optional<LauncherIdentity> launcher;
   if (const std::optional<ByteRange> archive = map.Archive()) {
-    launcher = IdentifyLauncher(ReadFileStart(package, archive->offset));
-    if (!launcher) problems.push_back("the launcher image in front of the archive is no launcher of sfx-launcher");
+    std::string why;
+    launcher = IdentifyLauncher(ReadFileStart(package, archive->offset), &why);
+    if (!launcher) {
+      problems.push_back("the launcher image in front of the archive is no launcher of sfx-launcher" +
+                         (why.empty() ? "" : ": " + why));
+    }
   }
   if (!problems.empty()) return verdict;
   Progress progress(messages, MembersSize(prepared.archive->Handle()));
@@ -92,8 +99,13 @@ Verdict VerifyPackage(const std::filesystem::path& package, const std::optional<
     if (!problem.empty()) {
       problems.push_back(problem);
     } else if (engine && launcher && !EngineSuits(launcher->kind, KindOfProgram(head))) {
-      problems.push_back(EngineMismatch("member A1 (the setup engine)", launcher->kind, KindOfProgram(head)));
+      problems.push_back(EngineMismatch("member A1 (the setup engine)", *launcher, KindOfProgram(head)));
     } else {
+      if (engine && launcher) {
+        if (auto warning = EngineArchitectureWarning("member A1 (the setup engine)", *launcher, head)) {
+          verdict.warnings.push_back(std::move(*warning));
+        }
+      }
       verdict.checked.push_back(read.info);
       messages.Detail(verdict.file + ": member " + member.Name() + " (" + member.Description() + "): " +
                       Grouped(read.info.size) + " bytes, CRC-32 " + Hex32(read.info.crc) + " matches");
