@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "package/archive_access.h"
-#include "package/member_extraction.h"
+#include "package_extraction/archive_access.h"
+#include "package_extraction/member_extraction.h"
 #include "package/package_trailer.h"
 #include "platform/platform.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/afxwin.h"
-#include "package/fatal_error.h"
+#include "package_extraction/fatal_error.h"
 #include "platform/platform.h"
 #include "support/message_box_recorder.h"
 

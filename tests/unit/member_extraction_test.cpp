@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "package/archive_access.h"
-#include "package/member_extraction.h"
+#include "package_extraction/archive_access.h"
+#include "package_extraction/member_extraction.h"
 #include "package/package_trailer.h"
 #include "platform/platform.h"
 #include "support/message_box_recorder.h"

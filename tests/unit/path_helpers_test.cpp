@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "package/path_helpers.h"
+#include "package_extraction/path_helpers.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // Extracting one member into the working folder, with a box for every failure.
-#include "package/member_extraction.h"
+#include "package_extraction/member_extraction.h"
 
 #include <cstring>
 #include <optional>
 #include <string>
 
-#include "package/fatal_error.h"
+#include "package_extraction/fatal_error.h"
 #include "package/member_stream.h"
-#include "package/path_helpers.h"
+#include "package_extraction/path_helpers.h"
 #include "package/user_texts.h"
 #include "platform/platform.h"
 

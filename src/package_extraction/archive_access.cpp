@@ -1,8 +1,8 @@
 // Opening and closing the run's archive, with the box for one that cannot be opened.
-#include "package/archive_access.h"
+#include "package_extraction/archive_access.h"
 
 #include "package/bounded_archive.h"
-#include "package/fatal_error.h"
+#include "package_extraction/fatal_error.h"
 #include "package/user_texts.h"
 #include "platform/platform.h"
 

@@ -1,7 +1,7 @@
 // Extracting one named member of the run's archive under a new name.
 #pragma once
 
-#include "package/archive_access.h"
+#include "package_extraction/archive_access.h"
 #include "unzip.h"
 
 namespace package {

@@ -1,5 +1,5 @@
 // The fatal-error box: a message and the system's text for the last error.
-#include "package/fatal_error.h"
+#include "package_extraction/fatal_error.h"
 
 #include <string>
 

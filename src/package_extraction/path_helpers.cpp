@@ -1,5 +1,5 @@
 // Byte-wise helpers for the extraction's 8-bit paths.
-#include "package/path_helpers.h"
+#include "package_extraction/path_helpers.h"
 
 #include <cstring>
 
