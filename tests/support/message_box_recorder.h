@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -23,6 +24,12 @@ class MessageBoxRecorder {
   std::vector<platform::MessageBoxRequest> boxes_;
   platform::MessageBoxHandler previous_;
 };
+
+// A fatal-error box's text up to its system part, which depends on the system.
+inline std::wstring FatalBox(const std::wstring& message) { return L"Fatal error:\n\n" + message + L" "; }
+inline std::wstring WithoutSystemText(const std::wstring& text, const std::wstring& message) {
+  return text.substr(0, FatalBox(message).size());
+}
 
 inline constexpr unsigned kStopBoxStyle =
     platform::kMbOk | platform::kMbIconHand | platform::kMbServiceNotification;

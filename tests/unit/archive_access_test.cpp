@@ -1,0 +1,116 @@
+// Opening the archive in front of the trailer: what it reads, what it refuses, and
+// packages past 4 GiB.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "package/package_trailer.h"
+#include "package_extraction/archive_access.h"
+#include "package_extraction/member_extraction.h"
+#include "platform/platform.h"
+#include "support/message_box_recorder.h"
+#include "support/package_fixtures.h"
+#include "support/scratch_folder.h"
+
+namespace fs = std::filesystem;
+using testsupport::FatalBox;
+using testsupport::Member;
+using testsupport::WithoutSystemText;
+
+namespace {
+
+constexpr char kPassword[] = "pass word";
+const std::wstring kWidePassword = L"pass word";
+
+TEST(ArchiveAccess, ReadsOnlyTheArchiveInFrontOfTheTrailer) {
+  testsupport::ScratchFolder scratch;
+  const std::string image(70000, 'I');
+  const std::string archive = testsupport::ZipBytes({Member("A0", "x", kPassword), Member("A1", "y", kPassword)});
+  const std::string other = testsupport::ZipBytes({Member("A1", "planted", kPassword)});
+  const std::string trailer = package::BuildPackageTrailer("pw", "", 1);
+  const std::string signature = std::string(5, '\0') + std::string(21024, 'S');
+  struct Case {
+    const char* what;
+    std::string front;  // up to where the archive must end
+    std::string behind;
+    uint64_t members;   // 0: the open fails with "Corrupt archive!"
+  };
+  const Case cases[] = {
+      {"behind an image, with a trailer and signature behind it", image + archive, trailer + signature, 2},
+      {"another archive behind the trailer is not seen", image + archive, trailer + other, 2},
+      {"another archive, trailer and marker behind it neither", image + archive, trailer + other + trailer, 2},
+      {"an end-record signature behind the trailer is not seen", image + archive, trailer + "PK\x05\x06" + "xx", 2},
+      {"a zip64 archive behind other bytes", image + testsupport::PeerArchive(testsupport::kInfoZipZip64Archive),
+       trailer + signature, 4},
+      {"end record 65,535 bytes before the trailer", image + archive + std::string(65535 - 22, 'S'), trailer, 2},
+      {"end record 65,536 bytes before the trailer", image + archive + std::string(65536 - 22, 'S'), trailer, 0},
+      {"no archive at all", image, trailer, 0},
+      {"the only archive lies behind the trailer", image, trailer + archive, 0},
+      {"a stray end-record signature in front of the trailer", image + archive + "PK\x05\x06" + "xx", trailer, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto path = scratch.Write("p.exe", c.front + c.behind);
+    testsupport::MessageBoxRecorder boxes;
+    package::ArchiveHandle* handle = package::OpenArchive(path.wstring(), c.front.size());
+    if (c.members == 0) {
+      EXPECT_EQ(handle, nullptr);
+      ASSERT_EQ(boxes.Boxes().size(), 1u);
+      EXPECT_EQ(WithoutSystemText(boxes.Texts()[0], L"Corrupt archive!"), FatalBox(L"Corrupt archive!"));
+      continue;
+    }
+    ASSERT_NE(handle, nullptr);
+    // The planted archives hold one member: the count tells which archive was opened.
+    // Whole runs show that what gets extracted is the package's own.
+    EXPECT_EQ(handle->globalInfo.number_entry, c.members);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ(package::CloseArchive(handle), 0);
+  }
+}
+
+// Every offset of the package past 4 GiB: its trailer, its end records and its
+// members, found and read by a 32-bit process as by a 64-bit one. The image is a
+// hole in a sparse file, so the test writes only a few kilobytes.
+TEST(ArchiveAccess, ReadsAPackageWhoseArchiveLiesPast4GiBIn32And64BitBuilds) {
+  testsupport::ScratchFolder scratch;
+  const uint64_t imageSize = (uint64_t{1} << 32) + 4096;
+  const std::string member = testsupport::SampleBytes(100000);
+  const std::string payload = testsupport::ZipBytes({Member("A0", "data", kPassword), Member("A1", member, kPassword)}) +
+                              package::BuildPackageTrailer(kPassword, "", 1);
+  const fs::path path = scratch.Path() / "large.exe";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out.seekp(static_cast<std::streamoff>(imageSize));
+    out.write(payload.data(), static_cast<std::streamsize>(payload.size()));
+    ASSERT_TRUE(out.good());
+  }
+  ASSERT_EQ(fs::file_size(path), imageSize + payload.size());
+
+  testsupport::MessageBoxRecorder boxes;
+  package::PackageTrailer trailer;
+  ASSERT_EQ(package::ReadPackageTrailer(path.wstring(), trailer), package::TrailerOutcome::kRead);
+  EXPECT_EQ(trailer.archiveEnd, imageSize + payload.size() - package::BuildPackageTrailer(kPassword, "", 1).size());
+  package::ArchiveHandle* handle = package::OpenArchive(path.wstring(), trailer.archiveEnd);
+  ASSERT_NE(handle, nullptr);
+  const fs::path out = scratch.Path() / "out";
+  fs::create_directories(out);
+  EXPECT_EQ(package::ExtractMember(handle, out.wstring().c_str(), L"A1", L"Package.exe", kWidePassword.c_str()), 0);
+  EXPECT_EQ(package::CloseArchive(handle), 0);
+  EXPECT_TRUE(testsupport::ReadFileBytes(out / "Package.exe") == member);
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST(ArchiveAccess, ReportsAFileThatCannotBeOpened) {
+  testsupport::ScratchFolder scratch;
+  testsupport::MessageBoxRecorder boxes;
+  EXPECT_EQ(package::OpenArchive((scratch.Path() / "missing.exe").wstring(), 1000), nullptr);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{FatalBox(L"Corrupt archive!") + platform::SystemErrorText(2)});
+}
+
+TEST(ArchiveAccess, ReleasingNothingIsNoFailure) {
+  EXPECT_EQ(package::CloseArchive(nullptr), 0);
+  EXPECT_EQ(package::ProcessHeapFree(nullptr), 0);
+}
+
+}  // namespace
