@@ -12,6 +12,9 @@
 
 namespace package {
 
+// The most a member's data is read in one piece: the launcher's transfer buffer.
+inline constexpr size_t kMemberTransferSize = 0xFFFF;
+
 // The member's entry as the central directory gives it.
 struct MemberInfo {
   std::string name;  // cut at 260 bytes, as the launcher's name buffer holds it

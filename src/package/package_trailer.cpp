@@ -7,16 +7,12 @@
 #include <new>
 
 #include "package/launcher_message.h"
+#include "package/little_endian.h"
 #include "package/signed_image.h"
 #include "package/user_texts.h"
 
 namespace package {
 namespace {
-
-uint32_t ReadWord(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
 
 void AppendWord(std::string& out, uint32_t word) {
   for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((word >> shift) & 0xFF));
@@ -61,9 +57,9 @@ std::optional<uint64_t> FindPackageMarker(const uint8_t* tail, size_t tailSize) 
 
 TrailerWords DecodeTrailerWords(const uint8_t* words) {
   TrailerWords decoded;
-  decoded.passwordLength = ReadWord(words) ^ kPasswordLengthMask;
-  decoded.secondLength = ReadWord(words + 4) ^ kSecondLengthMask;
-  decoded.thirdWord = ReadWord(words + 8);
+  decoded.passwordLength = ReadLe32(words) ^ kPasswordLengthMask;
+  decoded.secondLength = ReadLe32(words + 4) ^ kSecondLengthMask;
+  decoded.thirdWord = ReadLe32(words + 8);
   return decoded;
 }
 

@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "package/little_endian.h"
+
 namespace package {
 namespace {
 
@@ -13,35 +15,30 @@ constexpr uint16_t kPe32PlusMagic = 0x20B;
 constexpr uint32_t kSecurityDirectory = 4;
 constexpr size_t kDirectoryEntrySize = 8;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 
 }  // namespace
 
 std::optional<FileRange> SecurityDirectoryOf(const uint8_t* head, size_t headSize) {
   if (headSize < kNewHeaderOffsetField + 4 || head[0] != 'M' || head[1] != 'Z') return std::nullopt;
-  const uint64_t pe = Le32(head + kNewHeaderOffsetField);
+  const uint64_t pe = ReadLe32(head + kNewHeaderOffsetField);
   const uint64_t optionalHeader = pe + 4 + kFileHeaderSize;
   if (optionalHeader + 2 > headSize || head[pe] != 'P' || head[pe + 1] != 'E' || head[pe + 2] != 0 ||
       head[pe + 3] != 0) {
     return std::nullopt;
   }
-  const uint16_t optionalSize = Le16(head + pe + 4 + 16);
-  const uint16_t magic = Le16(head + optionalHeader);
+  const uint16_t optionalSize = ReadLe16(head + pe + 4 + 16);
+  const uint16_t magic = ReadLe16(head + optionalHeader);
   // The data directories follow the fixed fields: 96 bytes of them in PE32, 112 in PE32+,
   // the last of which counts the directories.
   const uint64_t fixedFields = magic == kPe32Magic ? 96 : magic == kPe32PlusMagic ? 112 : 0;
   if (fixedFields == 0 || optionalHeader + fixedFields > headSize) return std::nullopt;
   const uint64_t entry = optionalHeader + fixedFields + kSecurityDirectory * kDirectoryEntrySize;
-  if (Le32(head + optionalHeader + fixedFields - 4) <= kSecurityDirectory || entry + kDirectoryEntrySize > headSize ||
+  if (ReadLe32(head + optionalHeader + fixedFields - 4) <= kSecurityDirectory || entry + kDirectoryEntrySize > headSize ||
       entry + kDirectoryEntrySize > optionalHeader + optionalSize) {
     return std::nullopt;
   }
   // The security directory holds a file offset, not an address.
-  const FileRange directory{Le32(head + entry), Le32(head + entry + 4)};
+  const FileRange directory{ReadLe32(head + entry), ReadLe32(head + entry + 4)};
   if (directory.size == 0) return std::nullopt;
   return directory;
 }

@@ -14,7 +14,6 @@
 namespace package {
 namespace {
 
-constexpr size_t kTransferBufferSize = 0xFFFF;
 constexpr size_t kConvertedTextSize = platform::kMaxPathBytes + 1;
 
 using ConvertedText = std::array<char, kConvertedTextSize>;
@@ -153,7 +152,7 @@ int ExtractCurrentMember(unzFile archive, const char* outputFolder, const char* 
     return ReportFatalError(texts::kCorruptArchive, platform::kErrorInstallPackageInvalid);
   }
 
-  platform::CommittedBuffer transfer(kTransferBufferSize);
+  platform::CommittedBuffer transfer(kMemberTransferSize);
   if (!transfer) return ReportFatalError(texts::kAllocFailed, platform::kErrorOutOfMemory);
 
   const size_t lastSeparator = info.name.find_last_of("/\\");

@@ -8,9 +8,6 @@
 namespace sfxpkg {
 namespace {
 
-// The launcher's transfer buffer.
-constexpr size_t kTransferSize = 0xFFFF;
-
 class FunctionSink final : public package::MemberSink {
  public:
   explicit FunctionSink(const sfxpkg::MemberSink& sink) : sink_(sink) {}
@@ -73,7 +70,7 @@ MemberRead ReadMember(unzFile archive, const std::string& name, const std::strin
     read.status = MemberStatus::kEntryDamaged;
     return read;
   }
-  std::array<char, kTransferSize> buffer;
+  std::array<char, package::kMemberTransferSize> buffer;
   FunctionSink adapter(sink);
   const package::MemberReadResult result =
       package::StreamCurrentMember(archive, password.c_str(), read.info.size, buffer.data(), buffer.size(), adapter);

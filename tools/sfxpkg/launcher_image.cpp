@@ -6,14 +6,13 @@
 #include <cstring>
 #include <fstream>
 
+#include "package/little_endian.h"
+
 namespace sfxpkg {
 namespace {
 
-uint32_t Le32(const std::string& bytes, size_t at) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes[at + static_cast<size_t>(i)]);
-  return value;
-}
+using package::ReadLe16;
+using package::ReadLe32;
 
 std::string Utf16(const std::string& ascii) {
   std::string wide;
@@ -37,14 +36,10 @@ std::optional<std::string> VersionValue(const std::string& image, const std::str
   return text;
 }
 
-uint16_t Le16(const std::string& bytes, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
-}
-
 // Where a PE image's "PE\0\0" signature lies, or none.
 std::optional<size_t> PeHeaderAt(const std::string& head) {
   if (head.size() < 0x40 || head.compare(0, 2, "MZ") != 0) return std::nullopt;
-  const uint32_t pe = Le32(head, 0x3C);
+  const uint32_t pe = ReadLe32(head, 0x3C);
   if (pe > head.size() || head.size() - pe < 4 || head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) {
     return std::nullopt;
   }
@@ -105,7 +100,7 @@ std::optional<std::string> ArchitectureOfProgram(const std::string& head) {
     case ProgramKind::kWindows: {
       const size_t pe = *PeHeaderAt(head);
       if (head.size() - pe < 6) return std::nullopt;
-      return MachineName(Le16(head, pe + 4), false);
+      return MachineName(ReadLe16(head, pe + 4), false);
     }
     case ProgramKind::kLinux: {
       // e_machine, in the byte order e_ident names.
@@ -113,7 +108,7 @@ std::optional<std::string> ArchitectureOfProgram(const std::string& head) {
       const bool bigEndian = head[5] == 2;
       const uint16_t machine = bigEndian ? static_cast<uint16_t>(static_cast<uint8_t>(head[18]) << 8 |
                                                                  static_cast<uint8_t>(head[19]))
-                                         : Le16(head, 18);
+                                         : ReadLe16(head, 18);
       return MachineName(machine, true);
     }
     case ProgramKind::kScript:

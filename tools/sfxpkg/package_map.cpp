@@ -5,22 +5,22 @@
 #include <cstdio>
 #include <cstring>
 
+#include "package/little_endian.h"
 #include "platform/platform.h"
 #include "system_path.h"
 
 namespace sfxpkg {
 namespace {
 
+using package::ReadLe16;
+using package::ReadLe32;
+using package::ReadLe64;
+
 // Far enough back for a whole trailer, the bytes a signature may add, and an end
 // record with the longest comment: every bound the checks name lies inside it.
 constexpr size_t kExaminedTailSize = 256 * 1024;
 constexpr char kEndSignature[] = "PK\x05\x06";
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 
 const uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
 
@@ -30,7 +30,6 @@ std::string ReadRange(platform::ReadOnlyFile& file, uint64_t offset, size_t size
   return bytes;
 }
 
-uint64_t Le64(const uint8_t* p) { return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32; }
 
 constexpr uint64_t kCertificateHeaderSize = 8;  // WIN_CERTIFICATE: length, revision, type
 constexpr uint64_t kCertificateAlignment = 8;
@@ -60,7 +59,7 @@ CertificateTable ReadCertificateTable(platform::ReadOnlyFile& file, const ByteRa
   while (at + kCertificateHeaderSize <= range.End()) {
     const std::string header = ReadRange(file, at, kCertificateHeaderSize + 6);
     if (header.size() < kCertificateHeaderSize) break;
-    const uint64_t length = Le32(Bytes(header));
+    const uint64_t length = ReadLe32(Bytes(header));
     const std::optional<uint64_t> der = DerLength(header.substr(kCertificateHeaderSize));
     if (length < kCertificateHeaderSize || length > range.End() - at || !der ||
         *der > length - kCertificateHeaderSize) {
@@ -87,10 +86,10 @@ EndRecord ParseEndRecord(const std::string& tail, size_t at, uint64_t tailOffset
   record.directoryEnd = record.offset;
   if (at + EndRecord::kSize <= tail.size()) {
     const uint8_t* p = Bytes(tail) + at;
-    record.entries = Le16(p + 10);
-    record.directorySize = Le32(p + 12);
-    record.directoryOffset = Le32(p + 16);
-    record.commentSize = Le16(p + 20);
+    record.entries = ReadLe16(p + 10);
+    record.directorySize = ReadLe32(p + 12);
+    record.directoryOffset = ReadLe32(p + 16);
+    record.commentSize = ReadLe16(p + 20);
   }
   // A zip64 locator right in front, and the zip64 end record right in front of it,
   // as the archive library finds them.
@@ -98,9 +97,9 @@ EndRecord ParseEndRecord(const std::string& tail, size_t at, uint64_t tailOffset
       tail.compare(at - kLocatorSize - kZip64RecordSize, 4, "PK\x06\x06") == 0) {
     const uint8_t* zip64 = Bytes(tail) + at - kLocatorSize - kZip64RecordSize;
     record.zip64 = true;
-    record.entries = Le64(zip64 + 32);
-    record.directorySize = Le64(zip64 + 40);
-    record.directoryOffset = Le64(zip64 + 48);
+    record.entries = ReadLe64(zip64 + 32);
+    record.directorySize = ReadLe64(zip64 + 40);
+    record.directoryOffset = ReadLe64(zip64 + 48);
     record.directoryEnd = tailOffset + at - kLocatorSize - kZip64RecordSize;
   }
   return record;
