@@ -2,6 +2,7 @@
 // and extract, and runs under the launcher.
 #include <gtest/gtest.h>
 
+#include "package/package_trailer.h"
 #include "sfxpkg_tool.h"
 #include "support/json_value.h"
 #include "support/launcher_package.h"
@@ -157,6 +158,29 @@ TEST(Build, ReplacesAnEarlierPackageOfTheSameName) {
   ASSERT_EQ(built.exitCode, 0u) << built.standardError;
   EXPECT_EQ(Sfxpkg({"verify", U8(package)}).exitCode, 0u);
   EXPECT_EQ(scratch.Entries(), (std::vector<std::string>{"Package.exe", "in"}));
+}
+
+// A password whose scrambled bytes spell the marker puts the marker's text at the
+// trailer's first byte: harmless now, but once a signature is appended the launcher
+// would read its trailer from there. build says so, and how far from the end.
+TEST(Build, WarnsOfTheMarkersTextInsideItsLastBytes) {
+  testsupport::ScratchFolder scratch;
+  const auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
+  std::string password = package::kPackageMarker;
+  for (char& ch : password) ch = static_cast<char>(ch ^ package::kPasswordKey);
+  const fs::path package = scratch.Path() / "Package.exe";
+  const auto built = Sfxpkg(sfxpkgtest::BuildArguments(inputs, password, package));
+  ASSERT_EQ(built.exitCode, 0u) << built.standardError;
+  // The trailer: the password, three words and the marker.
+  const size_t distance = password.size() + 12 + package::kPackageMarkerSize;
+  EXPECT_NE(built.standardError.find("warning: the marker's text also occurs " + std::to_string(distance) +
+                                     " bytes before the end of the package"),
+            std::string::npos)
+      << built.standardError;
+  // An ordinary password gives no such warning.
+  const auto plain = Sfxpkg(sfxpkgtest::BuildArguments(inputs, kPassword, scratch.Path() / "Plain.exe"));
+  ASSERT_EQ(plain.exitCode, 0u);
+  EXPECT_EQ(plain.standardError.find("marker's text"), std::string::npos) << plain.standardError;
 }
 
 TEST(Sfxpkg, EveryCommandHasHelpAndRefusesUnknownOptions) {

@@ -177,16 +177,19 @@ bool AppendFile(std::ofstream& out, const fs::path& path) {
 }
 
 // Where the marker's text occurs again near the end, counted from the end of the file:
-// once a signature is appended the launcher would take the earliest one in its window.
+// once a signature is appended, the marker no longer closes the file and the
+// launcher takes the earliest one in its window. That is the launcher's own search
+// on the file less its last byte, where the closing marker no longer fits.
 std::optional<uint64_t> EarlierMarkerDistance(const fs::path& path, uint64_t fileSize) {
   const uint64_t size = std::min<uint64_t>(fileSize, package::kScanWindowSize);
   std::ifstream in(path, std::ios::binary);
   std::string window(static_cast<size_t>(size), '\0');
   in.seekg(static_cast<std::streamoff>(fileSize - size));
   in.read(&window[0], static_cast<std::streamsize>(size));
-  const size_t found = window.find(package::kPackageMarker);
-  if (!in || found == std::string::npos || found + package::kPackageMarkerSize == window.size()) return std::nullopt;
-  return size - found;
+  if (!in || size == 0) return std::nullopt;
+  const auto distance = package::FindPackageMarker(reinterpret_cast<const uint8_t*>(window.data()), window.size() - 1);
+  if (!distance) return std::nullopt;
+  return *distance + 1;
 }
 
 struct BuildRequest {
