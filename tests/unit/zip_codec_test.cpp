@@ -33,6 +33,14 @@ struct TextbookCipher {
     keys[2] = Crc(keys[2], static_cast<unsigned char>(keys[1] >> 24));
     return plain;
   }
+  unsigned char Encrypt(unsigned char plain) {
+    const uint32_t temp = (keys[2] & 0xffff) | 2;
+    const unsigned char cipher = plain ^ static_cast<unsigned char>((temp * (temp ^ 1)) >> 8);
+    keys[0] = Crc(keys[0], plain);
+    keys[1] = (keys[1] + (keys[0] & 0xff)) * 134775813u + 1;
+    keys[2] = Crc(keys[2], static_cast<unsigned char>(keys[1] >> 24));
+    return cipher;
+  }
 };
 
 struct CrcCase {
@@ -114,6 +122,31 @@ TEST(ZipDecrypt, PiecesGiveTheWhole) {
   }
   EXPECT_EQ(pieces, whole);
   for (int k = 0; k < 3; ++k) EXPECT_EQ(keys[k], wholeKeys[k]);
+}
+
+// What sfxpkg writes: the keys made from a password, the bytes encrypted as the
+// description says, and decrypted back by the launcher's own loop.
+TEST(ZipEncrypt, GivesTheTextbookBytesAndDecryptsBack) {
+  const std::vector<unsigned char> plain = RandomBytes(70000, 11);
+  for (const std::string& password : std::vector<std::string>{"", "pass word", std::string("\xF6\x01pw", 4)}) {
+    SCOPED_TRACE("password \"" + password + "\"");
+    TextbookCipher textbook{{0x12345678, 0x23456789, 0x34567890}};
+    for (const char ch : password) textbook.Encrypt(static_cast<unsigned char>(ch));  // the key schedule alone
+    unsigned long keys[3];
+    zip_init_keys(keys, reinterpret_cast<const unsigned char*>(password.data()), password.size());
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(keys[k], textbook.keys[k]);
+
+    std::vector<unsigned char> expected = plain;
+    for (auto& byte : expected) byte = textbook.Encrypt(byte);
+    std::vector<unsigned char> cipher = plain;
+    zip_encrypt(keys, cipher.data(), cipher.size());
+    EXPECT_EQ(cipher, expected);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(keys[k], textbook.keys[k]);
+
+    zip_init_keys(keys, reinterpret_cast<const unsigned char*>(password.data()), password.size());
+    zip_decrypt(keys, cipher.data(), cipher.size());
+    EXPECT_EQ(cipher, plain);
+  }
 }
 
 }  // namespace

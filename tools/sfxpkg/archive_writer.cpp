@@ -67,29 +67,18 @@ uint64_t MemberSize(const ArchiveMember& member) {
 }
 
 // Traditional PKWARE encryption, for members whose header bytes sfxpkg chooses.
+// Traditional PKWARE encryption with the zip library's own cipher (src/zipcodec).
 class ZipCrypto {
  public:
-  explicit ZipCrypto(const std::string& password) : table_(get_crc_table()) {
-    for (const char ch : password) Update(static_cast<uint8_t>(ch));
-  }
-  uint8_t Encode(uint8_t plain) {
-    const uint32_t t = (k2_ | 2) & 0xFFFF;
-    const auto cipher = static_cast<uint8_t>(plain ^ ((t * (t ^ 1)) >> 8));
-    Update(plain);
-    return cipher;
+  explicit ZipCrypto(const std::string& password) {
+    zip_init_keys(keys_, reinterpret_cast<const unsigned char*>(password.data()), password.size());
   }
   void Encode(std::string& bytes) {
-    for (char& ch : bytes) ch = static_cast<char>(Encode(static_cast<uint8_t>(ch)));
+    zip_encrypt(keys_, reinterpret_cast<unsigned char*>(&bytes[0]), bytes.size());
   }
 
  private:
-  void Update(uint8_t c) {
-    k0_ = static_cast<uint32_t>(table_[(k0_ ^ c) & 0xFF]) ^ (k0_ >> 8);
-    k1_ = (k1_ + (k0_ & 0xFF)) * 134775813u + 1;
-    k2_ = static_cast<uint32_t>(table_[(k2_ ^ (k1_ >> 24)) & 0xFF]) ^ (k2_ >> 8);
-  }
-  const z_crc_t* table_;
-  uint32_t k0_ = 0x12345678, k1_ = 0x23456789, k2_ = 0x34567890;
+  unsigned long keys_[3];
 };
 
 // The 12-byte encryption header: 10 bytes derived from the password, the member's
