@@ -25,20 +25,23 @@ struct TextbookCipher {
 
   static uint32_t Crc(uint32_t crc, unsigned char byte) { return get_crc_table()[(crc ^ byte) & 0xff] ^ (crc >> 8); }
 
-  unsigned char Decrypt(unsigned char cipher) {
+  unsigned char StreamByte() const {
     const uint32_t temp = (keys[2] & 0xffff) | 2;
-    const unsigned char plain = cipher ^ static_cast<unsigned char>((temp * (temp ^ 1)) >> 8);
+    return static_cast<unsigned char>((temp * (temp ^ 1)) >> 8);
+  }
+  void Update(unsigned char plain) {
     keys[0] = Crc(keys[0], plain);
     keys[1] = (keys[1] + (keys[0] & 0xff)) * 134775813u + 1;
     keys[2] = Crc(keys[2], static_cast<unsigned char>(keys[1] >> 24));
+  }
+  unsigned char Decrypt(unsigned char cipher) {
+    const unsigned char plain = cipher ^ StreamByte();
+    Update(plain);
     return plain;
   }
   unsigned char Encrypt(unsigned char plain) {
-    const uint32_t temp = (keys[2] & 0xffff) | 2;
-    const unsigned char cipher = plain ^ static_cast<unsigned char>((temp * (temp ^ 1)) >> 8);
-    keys[0] = Crc(keys[0], plain);
-    keys[1] = (keys[1] + (keys[0] & 0xff)) * 134775813u + 1;
-    keys[2] = Crc(keys[2], static_cast<unsigned char>(keys[1] >> 24));
+    const unsigned char cipher = plain ^ StreamByte();
+    Update(plain);
     return cipher;
   }
 };
@@ -131,7 +134,7 @@ TEST(ZipEncrypt, GivesTheTextbookBytesAndDecryptsBack) {
   for (const std::string& password : std::vector<std::string>{"", "pass word", std::string("\xF6\x01pw", 4)}) {
     SCOPED_TRACE("password \"" + password + "\"");
     TextbookCipher textbook{{0x12345678, 0x23456789, 0x34567890}};
-    for (const char ch : password) textbook.Encrypt(static_cast<unsigned char>(ch));  // the key schedule alone
+    for (const char ch : password) textbook.Update(static_cast<unsigned char>(ch));
     unsigned long keys[3];
     zip_init_keys(keys, reinterpret_cast<const unsigned char*>(password.data()), password.size());
     for (int k = 0; k < 3; ++k) EXPECT_EQ(keys[k], textbook.keys[k]);
