@@ -10,6 +10,7 @@
 #include "archive_writer.h"
 #include "code_page.h"
 #include "arguments.h"
+#include "command_line.h"
 #include "command_messages.h"
 #include "commands.h"
 #include "console.h"
@@ -283,19 +284,14 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
 
 int RunBuild(const std::vector<std::string>& arguments) {
   CommandMessages messages("build");
-  ParsedArguments parsed;
+  CommandLine line;
   const std::vector<OptionSpec> options = {
-      {"--launcher", "", true}, {"--engine", "", true},        {"--data", "", true},
-      {"--ui", "", true},       {"--exp", "", true},           {"--password", "", true},
+      {"--launcher", "", true},      {"--engine", "", true},       {"--data", "", true},
+      {"--ui", "", true},            {"--exp", "", true},          {"--password", "", true},
       {"--password-file", "", true}, {"--second-field", "", true}, {"--level", "", true},
-      {"--codepage", "", true}, {"--output", "-o", true}, {"--force", "", false},
-      {"--quiet", "-q", false}, {"--verbose", "-v", false}, {"--random-headers", "", false}};
-  if (const auto error = ParseArguments(arguments, options, parsed)) return messages.Usage(*error);
-  if (parsed.Has("--help")) {
-    WriteStandardOutput(kHelp);
-    return kExitSuccess;
-  }
-  messages.SetVerbosity(parsed.Has("--quiet"), parsed.Has("--verbose"));
+      {"--output", "-o", true},      {"--force", "", false},       {"--random-headers", "", false}};
+  if (const auto status = ParseCommandLine(arguments, options, kHelp, messages, line)) return *status;
+  const ParsedArguments& parsed = line.parsed;
   if (!parsed.Plain().empty()) return messages.Usage("unexpected argument '" + parsed.Plain()[0] + "'");
   for (const char* required : {"--launcher", "--engine", "--data", "--ui", "--exp", "--output"}) {
     if (!parsed.Has(required)) return messages.Usage(std::string("missing ") + required);
@@ -318,11 +314,7 @@ int RunBuild(const std::vector<std::string>& arguments) {
     }
     request.level = (*level)[0] - '0';
   }
-  std::optional<CodePage> codePage;
-  if (const auto name = parsed.Value("--codepage")) {
-    codePage = ParseCodePage(*name);
-    if (!codePage) return messages.Usage("--codepage " + *name + " is none of " + kKnownCodePages);
-  }
+  const std::optional<CodePage>& codePage = line.codePage;
 
   // Every input is checked before anything is written, and every problem is told.
   std::vector<std::string> problems;

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "arguments.h"
+#include "command_line.h"
 #include "command_messages.h"
 #include "commands.h"
 #include "console.h"
@@ -42,22 +43,14 @@ member is bad, with one line per problem; 2 on a wrong command line.
 
 int RunExtract(const std::vector<std::string>& arguments) {
   CommandMessages messages("extract");
-  ParsedArguments parsed;
-  const auto error =
-      ParseArguments(arguments, {{"--directory", "-C", true}, {"--codepage", "", true}, {"--quiet", "-q", false}, {"--verbose", "-v", false}}, parsed);
-  if (error) return messages.Usage(*error);
-  if (parsed.Has("--help")) {
-    WriteStandardOutput(kHelp);
-    return kExitSuccess;
+  CommandLine line;
+  if (const auto status = ParseCommandLine(arguments, {{"--directory", "-C", true}}, kHelp, messages, line)) {
+    return *status;
   }
-  messages.SetVerbosity(parsed.Has("--quiet"), parsed.Has("--verbose"));
+  const ParsedArguments& parsed = line.parsed;
   if (parsed.Plain().size() != 1) return messages.Usage("name one PACKAGE");
   if (!parsed.Has("--directory")) return messages.Usage("missing -C DIR");
-  std::optional<CodePage> codePage;
-  if (const auto name = parsed.Value("--codepage")) {
-    codePage = ParseCodePage(*name);
-    if (!codePage) return messages.Usage("--codepage " + *name + " is none of " + kKnownCodePages);
-  }
+  const std::optional<CodePage>& codePage = line.codePage;
 
   const fs::path package = fs::u8path(parsed.Plain()[0]);
   const fs::path directory = fs::u8path(*parsed.Value("--directory"));

@@ -3,6 +3,7 @@
 
 #include "archive_members.h"
 #include "arguments.h"
+#include "command_line.h"
 #include "command_messages.h"
 #include "commands.h"
 #include "console.h"
@@ -248,23 +249,15 @@ std::string TextReport(const Report& report) {
 
 int RunInspect(const std::vector<std::string>& arguments) {
   CommandMessages messages("inspect");
-  ParsedArguments parsed;
-  const auto error = ParseArguments(
-      arguments,
-      {{"--json", "", false}, {"--show-password", "", false}, {"--codepage", "", true}, {"--quiet", "-q", false}, {"--verbose", "-v", false}},
-      parsed);
-  if (error) return messages.Usage(*error);
-  if (parsed.Has("--help")) {
-    WriteStandardOutput(kHelp);
-    return kExitSuccess;
+  CommandLine line;
+  if (const auto status =
+          ParseCommandLine(arguments, {{"--json", "", false}, {"--show-password", "", false}}, kHelp, messages, line)) {
+    return *status;
   }
-  messages.SetVerbosity(parsed.Has("--quiet"), parsed.Has("--verbose"));
+  const ParsedArguments& parsed = line.parsed;
   if (parsed.Plain().size() != 1) return messages.Usage("name one PACKAGE");
   Report report;
-  if (const auto name = parsed.Value("--codepage")) {
-    report.codePage = ParseCodePage(*name);
-    if (!report.codePage) return messages.Usage("--codepage " + *name + " is none of " + kKnownCodePages);
-  }
+  report.codePage = line.codePage;
   report.path = fs::u8path(parsed.Plain()[0]);
   report.showPassword = parsed.Has("--show-password");
 

@@ -7,6 +7,7 @@
 #include "console.h"
 #include "exit_status.h"
 #include "arguments.h"
+#include "command_line.h"
 #include "json_writer.h"
 #include "launcher_image.h"
 #include "package_check.h"
@@ -149,19 +150,11 @@ std::string JsonVerdicts(const std::vector<Verdict>& verdicts) {
 
 int RunVerify(const std::vector<std::string>& arguments) {
   CommandMessages messages("verify");
-  ParsedArguments parsed;
-  if (const auto error = ParseArguments(arguments, {{"--json", "", false}, {"--codepage", "", true}, {"--quiet", "-q", false}, {"--verbose", "-v", false}}, parsed)) return messages.Usage(*error);
-  if (parsed.Has("--help")) {
-    WriteStandardOutput(kHelp);
-    return kExitSuccess;
-  }
-  messages.SetVerbosity(parsed.Has("--quiet"), parsed.Has("--verbose"));
+  CommandLine line;
+  if (const auto status = ParseCommandLine(arguments, {{"--json", "", false}}, kHelp, messages, line)) return *status;
+  const ParsedArguments& parsed = line.parsed;
   if (parsed.Plain().empty()) return messages.Usage("name a PACKAGE");
-  std::optional<CodePage> codePage;
-  if (const auto name = parsed.Value("--codepage")) {
-    codePage = ParseCodePage(*name);
-    if (!codePage) return messages.Usage("--codepage " + *name + " is none of " + kKnownCodePages);
-  }
+  const std::optional<CodePage>& codePage = line.codePage;
   // Every package is checked, whatever the earlier ones gave.
   std::vector<Verdict> verdicts;
   bool allRun = true;
