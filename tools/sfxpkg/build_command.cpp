@@ -280,18 +280,9 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
   return kExitSuccess;
 }
 
-}  // namespace
-
-int RunBuild(const std::vector<std::string>& arguments) {
-  CommandMessages messages("build");
-  CommandLine line;
-  const std::vector<OptionSpec> options = {
-      {"--launcher", "", true},      {"--engine", "", true},       {"--data", "", true},
-      {"--ui", "", true},            {"--exp", "", true},          {"--password", "", true},
-      {"--password-file", "", true}, {"--second-field", "", true}, {"--level", "", true},
-      {"--output", "-o", true},      {"--force", "", false},       {"--random-headers", "", false}};
-  if (const auto status = ParseCommandLine(arguments, options, kHelp, messages, line)) return *status;
-  const ParsedArguments& parsed = line.parsed;
+// The request the command line makes; the usage status where it makes none.
+std::optional<int> ParseRequest(const ParsedArguments& parsed, const CommandMessages& messages,
+                                BuildRequest& request) {
   if (!parsed.Plain().empty()) return messages.Usage("unexpected argument '" + parsed.Plain()[0] + "'");
   for (const char* required : {"--launcher", "--engine", "--data", "--ui", "--exp", "--output"}) {
     if (!parsed.Has(required)) return messages.Usage(std::string("missing ") + required);
@@ -299,7 +290,6 @@ int RunBuild(const std::vector<std::string>& arguments) {
   if (parsed.Has("--password") == parsed.Has("--password-file")) {
     return messages.Usage("give the password with either --password or --password-file");
   }
-  BuildRequest request;
   request.randomHeaders = parsed.Has("--random-headers");
   // The reproducible-builds convention: one time for everything the build makes.
   if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch != nullptr && *epoch != '\0') {
@@ -314,11 +304,18 @@ int RunBuild(const std::vector<std::string>& arguments) {
     }
     request.level = (*level)[0] - '0';
   }
-  const std::optional<CodePage>& codePage = line.codePage;
+  request.launcher = fs::u8path(*parsed.Value("--launcher"));
+  request.output = fs::u8path(*parsed.Value("--output"));
+  for (size_t i = 0; i < request.memberFiles.size(); ++i) {
+    request.memberFiles[i] = fs::u8path(*parsed.Value(kRequiredMembers[i].option));
+  }
+  return std::nullopt;
+}
 
-  // Every input is checked before anything is written, and every problem is told.
-  std::vector<std::string> problems;
-  std::string passwordText;
+// The trailer's two fields in the code page (the password from its option or its
+// file, into passwordText as given), and a trailer other zip tools would misread.
+void CheckFields(const ParsedArguments& parsed, const std::optional<CodePage>& codePage, BuildRequest& request,
+                 std::string& passwordText, std::vector<std::string>& problems) {
   if (const auto file = parsed.Value("--password-file")) {
     std::string problem;
     if (const auto text = ReadPasswordFile(fs::u8path(*file), problem)) {
@@ -349,12 +346,13 @@ int RunBuild(const std::vector<std::string>& arguments) {
       break;
     }
   }
+}
 
-  request.launcher = fs::u8path(*parsed.Value("--launcher"));
-  request.output = fs::u8path(*parsed.Value("--output"));
+// The inputs can be read and none is the output, which goes into a folder that
+// exists. False where an input cannot be read.
+bool CheckFiles(const BuildRequest& request, std::vector<std::string>& problems) {
   std::vector<std::pair<std::string, fs::path>> inputs = {{"--launcher", request.launcher}};
   for (size_t i = 0; i < request.memberFiles.size(); ++i) {
-    request.memberFiles[i] = fs::u8path(*parsed.Value(kRequiredMembers[i].option));
     inputs.emplace_back(kRequiredMembers[i].option, request.memberFiles[i]);
   }
   bool inputsReadable = true;
@@ -376,47 +374,72 @@ int RunBuild(const std::vector<std::string>& arguments) {
     problems.push_back("-o " + ShownPath(request.output) + ": the folder " + ShownPath(outputFolder) +
                        " does not exist");
   }
+  return inputsReadable;
+}
 
-  // The pieces must suit each other: the launcher is one, and its engine can run.
-  std::optional<std::string> architectureWarning;
-  if (inputsReadable) {
-    std::error_code sizeUnknown;
-    std::string why;
-    const std::optional<LauncherIdentity> launcher =
-        IdentifyLauncher(ReadFileStart(request.launcher, fs::file_size(request.launcher, sizeUnknown)), &why);
-    if (!launcher) {
-      problems.push_back("--launcher " + ShownPath(request.launcher) +
-                         " is no launcher of sfx-launcher (launcher.exe, launcher64.exe or the Linux launcher)" +
-                         (why.empty() ? "" : ": " + why));
+// The pieces suit each other: the launcher is one, and its engine can run behind it
+// (with --force a mismatch is only a warning). Where the stub starts the engine but
+// not everywhere the stub itself runs, that warning.
+std::optional<std::string> CheckPieces(const BuildRequest& request, bool force,
+                                       const std::optional<CodePage>& codePage, const CommandMessages& messages,
+                                       std::vector<std::string>& problems) {
+  std::error_code sizeUnknown;
+  std::string why;
+  const std::optional<LauncherIdentity> launcher =
+      IdentifyLauncher(ReadFileStart(request.launcher, fs::file_size(request.launcher, sizeUnknown)), &why);
+  if (!launcher) {
+    problems.push_back("--launcher " + ShownPath(request.launcher) +
+                       " is no launcher of sfx-launcher (launcher.exe, launcher64.exe or the Linux launcher)" +
+                       (why.empty() ? "" : ": " + why));
+    return std::nullopt;
+  }
+  const std::string engineOption = "--engine " + ShownPath(request.memberFiles[1]);
+  const std::string engineHead = ReadFileStart(request.memberFiles[1], kProgramHeadSize);
+  const ProgramKind engine = KindOfProgram(engineHead);
+  if (!EngineSuits(launcher->kind, engine)) {
+    const std::string mismatch = EngineMismatch(engineOption, *launcher, engine);
+    if (force) {
+      messages.Line("warning: " + mismatch + " (built all the same: --force)");
     } else {
-      const std::string engineOption = "--engine " + ShownPath(request.memberFiles[1]);
-      const std::string engineHead = ReadFileStart(request.memberFiles[1], kProgramHeadSize);
-      const ProgramKind engine = KindOfProgram(engineHead);
-      if (!EngineSuits(launcher->kind, engine)) {
-        const std::string mismatch = EngineMismatch(engineOption, *launcher, engine);
-        if (parsed.Has("--force")) {
-          messages.Line("warning: " + mismatch + " (built all the same: --force)");
-        } else {
-          problems.push_back(mismatch + " (--force builds it all the same)");
-        }
-      }
-      // The stub starts it, but not everywhere the stub itself runs.
-      architectureWarning = EngineArchitectureWarning(engineOption, *launcher, engineHead);
-      // The Linux launcher reads its trailer as UTF-8, whatever the package was meant for.
-      if (launcher->kind == ProgramKind::kLinux && codePage && codePage->name != "utf-8") {
-        problems.push_back("--codepage " + codePage->name + " does not suit the Linux launcher, which reads the trailer as "
-                           "UTF-8: give --codepage utf-8");
-      }
+      problems.push_back(mismatch + " (--force builds it all the same)");
     }
   }
-  if (problems.empty() && architectureWarning) messages.Line("warning: " + *architectureWarning);
-  if (problems.empty() && passwordText.empty()) {
-    messages.Line("warning: the password is empty: anyone can unpack the setup files");
+  // The Linux launcher reads its trailer as UTF-8, whatever the package was meant for.
+  if (launcher->kind == ProgramKind::kLinux && codePage && codePage->name != "utf-8") {
+    problems.push_back("--codepage " + codePage->name + " does not suit the Linux launcher, which reads the trailer as "
+                       "UTF-8: give --codepage utf-8");
+  }
+  return EngineArchitectureWarning(engineOption, *launcher, engineHead);
+}
+
+}  // namespace
+
+int RunBuild(const std::vector<std::string>& arguments) {
+  CommandMessages messages("build");
+  CommandLine line;
+  const std::vector<OptionSpec> options = {
+      {"--launcher", "", true},      {"--engine", "", true},       {"--data", "", true},
+      {"--ui", "", true},            {"--exp", "", true},          {"--password", "", true},
+      {"--password-file", "", true}, {"--second-field", "", true}, {"--level", "", true},
+      {"--output", "-o", true},      {"--force", "", false},       {"--random-headers", "", false}};
+  if (const auto status = ParseCommandLine(arguments, options, kHelp, messages, line)) return *status;
+  BuildRequest request;
+  if (const auto status = ParseRequest(line.parsed, messages, request)) return *status;
+
+  // Every input is checked before anything is written, and every problem is told.
+  std::vector<std::string> problems;
+  std::string passwordText;
+  CheckFields(line.parsed, line.codePage, request, passwordText, problems);
+  std::optional<std::string> architectureWarning;
+  if (CheckFiles(request, problems)) {
+    architectureWarning = CheckPieces(request, line.parsed.Has("--force"), line.codePage, messages, problems);
   }
   if (!problems.empty()) {
     for (const std::string& problem : problems) messages.Line(problem);
     return kExitBadPackage;
   }
+  if (architectureWarning) messages.Line("warning: " + *architectureWarning);
+  if (passwordText.empty()) messages.Line("warning: the password is empty: anyone can unpack the setup files");
   return WritePackage(request, messages);
 }
 
