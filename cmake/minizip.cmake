@@ -60,7 +60,8 @@ endif()
 # where the launcher spends its time, so they are optimized for speed.
 add_library(zipcodec STATIC
   "${CMAKE_SOURCE_DIR}/src/zipcodec/zip_crc32.c"
-  "${CMAKE_SOURCE_DIR}/src/zipcodec/zip_decrypt.cpp")
+  "${CMAKE_SOURCE_DIR}/src/zipcodec/zip_decrypt.cpp"
+  "${CMAKE_SOURCE_DIR}/src/zipcodec/zip_encrypt.cpp")
 target_include_directories(zipcodec PUBLIC "${CMAKE_SOURCE_DIR}/src/zipcodec")
 target_compile_options(zipcodec PRIVATE -Wall -Wextra -Werror "$<$<CONFIG:MinSizeRel>:-O2>")
 target_link_libraries(zipcodec PUBLIC ZLIB::ZLIB)

@@ -30,7 +30,8 @@ void zip_decrypt(unsigned long keys[3], unsigned char* buf, size_t len);
 void zip_init_keys(unsigned long keys[3], const unsigned char* password, size_t len);
 
 /* Encrypts len bytes in place and advances the keys: what zip_decrypt undoes. Used
- * where packages are written, one byte at a time. */
+ * where packages are written, one byte at a time; in an object of its own, so that
+ * the launcher links none of it. */
 void zip_encrypt(unsigned long keys[3], unsigned char* buf, size_t len);
 
 #ifdef __cplusplus
