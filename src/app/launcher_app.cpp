@@ -1,22 +1,22 @@
 // The run: from the version gate through extraction and the setup engine to the clean-up.
 #include "app/launcher_app.h"
 
-#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/extraction_names.h"
 #include "app/platform_level.h"
+#include "app/run_outcome.h"
 #include "app/working_folder.h"
 #include "handoff/engine_launch.h"
 #include "handoff/launcher_command_line_info.h"
 #include "handoff/settings_file.h"
-#include "package_extraction/archive_access.h"
-#include "package_extraction/fatal_error.h"
-#include "package/launcher_message.h"
-#include "package_extraction/member_extraction.h"
+#include "package/bounded_archive.h"
 #include "package/member_table.h"
 #include "package/package_trailer.h"
 #include "package/user_texts.h"
+#include "package_extraction/fatal_error.h"
+#include "package_extraction/member_extraction.h"
 #include "platform/platform.h"
 
 namespace app {
@@ -28,78 +28,123 @@ constexpr wchar_t kSettingsFileName[] = L"setup.cfg";
 // success with a reboot initiated or required.
 bool KeepsWorkingFolder(int exitCode) { return exitCode == 0 || exitCode == 1641 || exitCode == 3010; }
 
+// The package file this launcher runs from, and the names its members get.
+struct PackageFiles {
+  std::wstring launcherPath = platform::ModuleFileName();
+  // The setup engine is extracted and started under the package's own current name;
+  // where that name has characters the extraction's code page lacks, under one that
+  // has none. Extraction, start and clean-up agree on it.
+  std::wstring engineFileName = EngineFileName(FileNameOf(launcherPath));
+
+  const wchar_t* FileNameOf(const package::PackageMember& member) const {
+    return member.fileName != nullptr ? member.fileName : engineFileName.c_str();
+  }
+  static std::wstring FileNameOf(const std::wstring& path) {
+    const platform::PathParts parts = platform::SplitPath(path);
+    return parts.fileName + parts.extension;
+  }
+};
+
+StepOutcome DamagedPackage(int code, bool keepsFolder = false) {
+  return Failure(code, StopBox(package::texts::kCorruptFile), keepsFolder);
+}
+
+StepOutcome CheckPlatformLevel() {
+  if (GetPlatformLevel() >= kMinimumPlatformLevel) return {};
+  return Failure(platform::kErrorOldWinVersion,
+                 AfxMessageBoxRequest(package::texts::kMinimumOs, platform::kMbServiceNotification));
+}
+
+// A launcher file that cannot be opened is not the end: the run goes on without a password.
+StepOutcome ReadTrailer(const PackageFiles& files, package::PackageTrailer& trailer) {
+  if (package::ReadPackageTrailer(files.launcherPath, trailer) != package::TrailerOutcome::kDamaged) return {};
+  return DamagedPackage(platform::kErrorInstallPackageInvalid);
+}
+
+// The four members into the working folder, each failure with its own box as it
+// happens; a damaged package is said once more at the end.
+StepOutcome ExtractPackage(const PackageFiles& files, const package::PackageTrailer& trailer,
+                           const std::wstring& workingFolder) {
+  const std::optional<std::wstring> extractionFolder = FolderForExtraction(workingFolder);
+  if (!extractionFolder) {
+    // One box for the folder, rather than one per member; nothing is written.
+    return DamagedPackage(package::ReportFatalErrorOf(package::texts::FolderNotUsable(workingFolder).c_str(),
+                                                      platform::kErrorNoUnicodeTranslation));
+  }
+  // The archive is read from the bytes in front of the trailer only.
+  package::Archive archive(files.launcherPath, trailer.archiveEnd);
+  if (!archive.IsOpen()) {
+    // An archive that cannot be opened leaves its working folder, empty, as it always has.
+    return DamagedPackage(package::ReportFatalError(package::texts::kCorruptArchive,
+                                                    platform::kErrorInstallPackageInvalid),
+                          true);
+  }
+  // All four members are attempted, whatever the earlier ones gave.
+  int firstFailure = 0;
+  for (const package::PackageMember& member : package::kPackageMembers) {
+    const int result = package::ExtractMember(archive, extractionFolder->c_str(), member.archiveName,
+                                              files.FileNameOf(member), trailer.password.c_str());
+    if (firstFailure == 0) firstFailure = result;
+  }
+  return firstFailure == 0 ? StepOutcome{} : DamagedPackage(firstFailure);
+}
+
+// The settings file for the engine, then the engine itself, waited for; its exit
+// code is the outcome.
+StepOutcome HandOff(const PackageFiles& files, const handoff::LauncherCommandLineInfo& switches,
+                    const std::wstring& workingFolder) {
+  const std::wstring enginePath = workingFolder + files.engineFileName;
+  // An engine that its owner may not run cannot start: it goes like one that failed.
+  if (!platform::AllowOwnerToRun(enginePath)) {
+    const int error = platform::LastError();
+    return Failure(error != 0 ? error : platform::kErrorAccessDenied);
+  }
+  handoff::WriteSettingsFile(workingFolder + kSettingsFileName, files.launcherPath, switches);
+  const int exitCode = handoff::RunAndWait(enginePath);
+  return StepOutcome{exitCode, std::nullopt, KeepsWorkingFolder(exitCode)};
+}
+
+// What the launcher put there goes; a folder the engine left files in stays.
+void RemoveWorkingFolder(const PackageFiles& files, const std::wstring& workingFolder,
+                         platform::FolderInUse& folderInUse) {
+  platform::RemoveFile(workingFolder + kSettingsFileName);
+  for (const package::PackageMember& member : package::kPackageMembers) {
+    platform::RemoveFile(workingFolder + files.FileNameOf(member));
+  }
+  folderInUse.Release();
+  platform::RemoveFolder(workingFolder);
+}
+
+// The run ends here whatever its outcome: the box the outcome calls for, shown while
+// the working folder, if it stays, is still held.
+bool Finish(const StepOutcome& outcome) {
+  if (outcome.box) platform::ShowMessageBox(*outcome.box);
+  return false;
+}
+
 }  // namespace
 
 bool LauncherApp::InitInstance() {
-  if (GetPlatformLevel() < kMinimumPlatformLevel) {
-    AfxMessageBox(package::texts::kMinimumOs, platform::kMbServiceNotification, 0);
-    return false;
-  }
+  if (StepOutcome gate = CheckPlatformLevel(); gate.Failed()) return Finish(gate);
 
   handoff::LauncherCommandLineInfo switches;
   ParseCommandLine(switches);
 
-  const std::wstring launcherPath = platform::ModuleFileName();
-  const platform::PathParts launcherParts = platform::SplitPath(launcherPath);
-  // The setup engine is extracted and started under the package's own current name.
-  const std::wstring launcherFileName = launcherParts.fileName + launcherParts.extension;
-  // Where the package's name has characters the extraction's code page lacks, the
-  // engine goes under a name that has none; extraction, start and clean-up agree.
-  const std::wstring engineFileName = EngineFileName(launcherFileName);
-
-  // A launcher file that cannot be opened is not the end: the run goes on without a password.
+  const PackageFiles files;
   package::PackageTrailer trailer;
-  if (package::ReadPackageTrailer(launcherPath, trailer) == package::TrailerOutcome::kDamaged) return false;
+  if (StepOutcome read = ReadTrailer(files, trailer); read.Failed()) return Finish(read);
 
   std::wstring workingFolder;
   platform::FolderInUse folderInUse;
-  if (!ProvideWorkingFolder(workingFolder, folderInUse)) return false;
-
-  // The name each member gets: the setup engine the package's own.
-  auto fileNameOf = [&engineFileName](const package::PackageMember& member) {
-    return member.fileName != nullptr ? member.fileName : engineFileName.c_str();
-  };
-  const std::wstring settingsPath = workingFolder + kSettingsFileName;
-  const std::wstring enginePath = workingFolder + engineFileName;
-
-  // An archive that cannot be opened leaves its working folder, empty, as it always has.
-  bool keepFolder = true;
-  bool damaged = true;
-  const std::optional<std::wstring> extractionFolder = FolderForExtraction(workingFolder);
-  if (!extractionFolder) {
-    // One box for the folder, rather than one per member; nothing is written.
-    package::ReportFatalErrorOf(package::texts::FolderNotUsable(workingFolder).c_str(),
-                                platform::kErrorNoUnicodeTranslation);
-    keepFolder = false;
-  } else if (package::ArchiveHandle* archive = package::OpenArchive(launcherPath, trailer.archiveEnd)) {
-    // The archive is read from the bytes in front of the trailer only. All four
-    // members are attempted, whatever the earlier ones gave; codes are never negative.
-    int64_t extractionResult = 0;
-    for (const package::PackageMember& member : package::kPackageMembers) {
-      extractionResult += package::ExtractMember(archive, extractionFolder->c_str(), member.archiveName,
-                                                 fileNameOf(member), trailer.password.c_str());
-    }
-    package::CloseArchive(archive);
-    damaged = extractionResult != 0;
-    keepFolder = false;
-    // An engine that its owner may not run cannot start: it goes like one that failed.
-    if (!damaged && platform::AllowOwnerToRun(enginePath)) {
-      handoff::WriteSettingsFile(settingsPath, launcherPath, switches);
-      keepFolder = KeepsWorkingFolder(handoff::RunAndWait(enginePath));
-    }
+  if (StepOutcome provided = ProvideWorkingFolder(workingFolder, folderInUse); provided.Failed()) {
+    return Finish(provided);
   }
 
-  if (!keepFolder) {
-    // What the launcher put there goes; a folder the engine left files in stays.
-    platform::RemoveFile(settingsPath);
-    for (const package::PackageMember& member : package::kPackageMembers) {
-      platform::RemoveFile(workingFolder + fileNameOf(member));
-    }
-    folderInUse.Release();
-    platform::RemoveFolder(workingFolder);
-  }
-  if (damaged) package::ShowLauncherMessage(package::texts::kCorruptFile);
-  return false;
+  StepOutcome outcome = ExtractPackage(files, trailer, workingFolder);
+  if (!outcome.Failed()) outcome = HandOff(files, switches, workingFolder);
+
+  if (!outcome.keepsFolder) RemoveWorkingFolder(files, workingFolder, folderInUse);
+  return Finish(outcome);
 }
 
 }  // namespace app

@@ -1,7 +1,6 @@
 // Choosing, creating and holding the run's working folder.
 #include "app/working_folder.h"
 
-#include "package/launcher_message.h"
 #include "package/user_texts.h"
 #include "platform/platform.h"
 
@@ -39,28 +38,34 @@ std::wstring AllocateWorkingFolder() {
   return WithTrailingSeparator(tempDirectory);
 }
 
-bool CreateWorkingFolder(const std::wstring& folder) {
-  const bool created = platform::CreateFolder(folder);
-  if (created) platform::SetAttributesNormal(folder);
-  if (!created || !platform::PathExists(folder)) {
-    package::ShowLauncherMessage(package::texts::FolderNotCreated(folder));
-    return false;
-  }
-  return true;
+namespace {
+
+StepOutcome NotCreated(const std::wstring& folder, int code) {
+  return Failure(code != 0 ? code : platform::kErrorInstallFailure, StopBox(package::texts::FolderNotCreated(folder)));
 }
 
-bool ProvideWorkingFolder(std::wstring& folder, platform::FolderInUse& inUse) {
+}  // namespace
+
+StepOutcome CreateWorkingFolder(const std::wstring& folder) {
+  const bool created = platform::CreateFolder(folder);
+  const int error = platform::LastError();
+  if (created) platform::SetAttributesNormal(folder);
+  if (!created || !platform::PathExists(folder)) return NotCreated(folder, created ? 0 : error);
+  return {};
+}
+
+StepOutcome ProvideWorkingFolder(std::wstring& folder, platform::FolderInUse& inUse) {
   // Launchers started at the same moment must not choose the same folder.
   const platform::FolderChoiceLock choosing(platform::TempDirectory(), L"sfx-launcher.KIVOTemp");
   folder = AllocateWorkingFolder();
-  if (!CreateWorkingFolder(folder)) return false;
+  if (StepOutcome created = CreateWorkingFolder(folder); created.Failed()) return created;
   if (!inUse.Hold(folder)) {
+    const int error = platform::LastError();
     // Unheld, another launcher could take the empty folder for its own leftover.
     platform::RemoveFolder(folder);
-    package::ShowLauncherMessage(package::texts::FolderNotCreated(folder));
-    return false;
+    return NotCreated(folder, error);
   }
-  return true;
+  return {};
 }
 
 }  // namespace app

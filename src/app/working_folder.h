@@ -3,6 +3,7 @@
 #pragma once
 #include <string>
 
+#include "app/run_outcome.h"
 #include "platform/platform.h"
 
 namespace app {
@@ -16,12 +17,13 @@ inline constexpr long kWorkingFolderCandidates = 200;
 // the path separator; creates nothing and reports nothing.
 std::wstring AllocateWorkingFolder();
 
-// Creates the chosen folder. On failure shows the privileges message and returns false.
-bool CreateWorkingFolder(const std::wstring& folder);
+// Creates the chosen folder. A failure calls for the privileges message.
+StepOutcome CreateWorkingFolder(const std::wstring& folder);
 
 // Chooses and creates the run's folder while other launchers of the user wait, and
-// holds it in use, so that none of them takes it for an empty leftover. False after
-// the privileges message, with nothing left behind, when it cannot be created or held.
-bool ProvideWorkingFolder(std::wstring& folder, platform::FolderInUse& inUse);
+// holds it in use, so that none of them takes it for an empty leftover. When it
+// cannot be created or held, nothing is left behind and the failure calls for the
+// privileges message.
+StepOutcome ProvideWorkingFolder(std::wstring& folder, platform::FolderInUse& inUse);
 
 }  // namespace app

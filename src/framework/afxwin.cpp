@@ -55,10 +55,14 @@ int AfxWinMain() {
   return app->Run();
 }
 
-int AfxMessageBox(const wchar_t* text, unsigned type, unsigned /*helpId*/) {
+platform::MessageBoxRequest AfxMessageBoxRequest(const wchar_t* text, unsigned type) {
   platform::MessageBoxRequest request;
   request.text = text != nullptr ? text : L"";
   if (CWinApp* app = AfxGetApp()) request.caption = app->AppName();
   request.style = type;
-  return platform::ShowMessageBox(request);
+  return request;
+}
+
+int AfxMessageBox(const wchar_t* text, unsigned type, unsigned /*helpId*/) {
+  return platform::ShowMessageBox(AfxMessageBoxRequest(text, type));
 }

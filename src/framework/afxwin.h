@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 class CCommandLineInfo {
  public:
   virtual ~CCommandLineInfo();
@@ -49,5 +51,6 @@ int AfxWinMain();
 // CWinApp::ParseCommandLine does with the process's own arguments.
 void AfxParseArguments(const std::vector<std::wstring>& arguments, CCommandLineInfo& info);
 
-// A message box titled with the application's name.
+// A message box titled with the application's name: the box, and showing it.
+platform::MessageBoxRequest AfxMessageBoxRequest(const wchar_t* text, unsigned type);
 int AfxMessageBox(const wchar_t* text, unsigned type = 0, unsigned helpId = 0);

@@ -28,9 +28,11 @@ bool ReadCurrentMemberInfo(unzFile archive, MemberInfo& info) {
   return true;
 }
 
-MemberReadResult StreamCurrentMember(unzFile archive, const char* password, uint64_t size, char* buffer,
-                                     size_t bufferSize, MemberSink& sink) {
-  MemberReadResult result;
+namespace {
+
+// Streams the member the archive is positioned on into sink through buffer.
+void StreamCurrentMember(unzFile archive, const char* password, const platform::CommittedBuffer& buffer,
+                         MemberSink& sink, MemberReadResult& result) {
   // The library does not check the password here: a wrong one shows while reading.
   result.libraryResult = unzOpenCurrentFilePassword(archive, password);
   if (result.libraryResult != UNZ_OK) {
@@ -39,7 +41,7 @@ MemberReadResult StreamCurrentMember(unzFile archive, const char* password, uint
     result.status = MemberReadStatus::kNotStored;
   } else {
     for (;;) {
-      const int count = unzReadCurrentFile(archive, buffer, static_cast<unsigned>(bufferSize));
+      const int count = unzReadCurrentFile(archive, buffer.Data(), static_cast<unsigned>(buffer.Size()));
       if (count < 0) {
         result.status = MemberReadStatus::kDataDamaged;
         result.libraryResult = count;
@@ -48,11 +50,11 @@ MemberReadResult StreamCurrentMember(unzFile archive, const char* password, uint
       if (count == 0) {
         // A compressed stream that ends before the member's size (garbage from a
         // wrong password can) is cut short, and the library skips its CRC check then.
-        if (result.bytesRead != size) result.status = MemberReadStatus::kDataDamaged;
+        if (result.bytesRead != result.info.size) result.status = MemberReadStatus::kDataDamaged;
         break;
       }
       result.bytesRead += static_cast<uint64_t>(count);
-      if (!sink.Store(buffer, static_cast<size_t>(count))) {
+      if (!sink.Store(buffer.Data(), static_cast<size_t>(count))) {
         result.status = MemberReadStatus::kNotStored;
         break;
       }
@@ -66,6 +68,23 @@ MemberReadResult StreamCurrentMember(unzFile archive, const char* password, uint
   if (result.status == MemberReadStatus::kRead && closed == UNZ_CRCERROR) {
     result.status = MemberReadStatus::kCrcMismatch;
     result.libraryResult = closed;
+  }
+}
+
+}  // namespace
+
+MemberReadResult ReadMemberNamed(Archive& archive, const char* name, const char* password, MemberSink& sink) {
+  MemberReadResult result;
+  if (!archive.IsOpen() || unzLocateFile(archive.Handle(), name, 0) != UNZ_OK) {
+    result.status = MemberReadStatus::kMissing;
+  } else if (!ReadCurrentMemberInfo(archive.Handle(), result.info)) {
+    result.status = MemberReadStatus::kEntryDamaged;
+  } else if (const platform::CommittedBuffer buffer(kMemberTransferSize); !buffer) {
+    result.status = MemberReadStatus::kNoMemory;
+  } else if (!sink.Prepare(result.info)) {
+    result.status = MemberReadStatus::kNotStored;
+  } else {
+    StreamCurrentMember(archive.Handle(), password, buffer, sink, result);
   }
   return result;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "package/bounded_archive.h"
 #include "unzip.h"
 
 namespace package {
@@ -28,12 +29,13 @@ struct MemberInfo {
 // The entry of the member the archive is positioned on; false when unreadable.
 bool ReadCurrentMemberInfo(unzFile archive, MemberInfo& info);
 
-// Where a member's data goes. Begin is called once the member has been opened with
-// the password and before its first byte; Store for each piece. Either returns
-// false to stop the read.
+// Where a member's data goes. Prepare is called with the member's entry before the
+// member is opened, Begin once it has been opened with the password and before its
+// first byte, Store for each piece. Any of them returns false to stop the read.
 class MemberSink {
  public:
-  virtual bool Begin() = 0;
+  virtual bool Prepare(const MemberInfo& /*info*/) { return true; }
+  virtual bool Begin() { return true; }
   virtual bool Store(const char* data, size_t size) = 0;
 
  protected:
@@ -41,22 +43,28 @@ class MemberSink {
 };
 
 enum class MemberReadStatus {
-  kRead,         // every byte went to the sink and the CRC matches
-  kOpenRefused,  // the library would not open the member with the password
-  kNotStored,    // the sink stopped the read
-  kDataDamaged,  // unreadable or not decompressible, or the stream ended before the member's size
-  kCrcMismatch,  // read to its end, but the CRC does not match
+  kRead,          // every byte went to the sink and the CRC matches
+  kMissing,       // no member of that name
+  kEntryDamaged,  // its central directory entry cannot be read
+  kNoMemory,      // no transfer buffer could be had
+  kOpenRefused,   // the library would not open the member with the password
+  kNotStored,     // the sink stopped the read
+  kDataDamaged,   // unreadable or not decompressible, or the stream ended before the member's size
+  kCrcMismatch,   // read to its end, but the CRC does not match
 };
 
 struct MemberReadResult {
   MemberReadStatus status = MemberReadStatus::kRead;
+  MemberInfo info;        // set from kEntryDamaged on
   int libraryResult = 0;  // the failing library call's result
   uint64_t bytesRead = 0;
 };
 
-// Opens the current member (of the given size) with the password and streams it
-// into sink through buffer, then closes it, which checks the CRC.
-MemberReadResult StreamCurrentMember(unzFile archive, const char* password, uint64_t size, char* buffer,
-                                     size_t bufferSize, MemberSink& sink);
+// Locates the member called name (at most 255 bytes, the library's limit; a longer
+// one is missing) and reads it into sink through one transfer buffer of
+// kMemberTransferSize bytes: opened with the password, streamed, closed, which
+// checks the CRC. The launcher's extraction and sfxpkg's verify and extract all
+// read members through here.
+MemberReadResult ReadMemberNamed(Archive& archive, const char* name, const char* password, MemberSink& sink);
 
 }  // namespace package

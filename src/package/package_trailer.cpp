@@ -6,10 +6,8 @@
 #include <memory>
 #include <new>
 
-#include "package/launcher_message.h"
 #include "package/little_endian.h"
 #include "package/signed_image.h"
-#include "package/user_texts.h"
 
 namespace package {
 namespace {
@@ -106,10 +104,7 @@ TrailerOutcome ReadPackageTrailer(const std::wstring& path, PackageTrailer& trai
   if (!file.Open(path)) return TrailerOutcome::kSkipped;
   const std::optional<TrailerLayout> layout = ReadTrailerLayout(file);
   file.Close();
-  if (!layout) {
-    ShowLauncherMessage(texts::kCorruptFile);
-    return TrailerOutcome::kDamaged;
-  }
+  if (!layout) return TrailerOutcome::kDamaged;
   trailer.password = platform::FromAnsi(layout->passwordField);
   trailer.secondField = platform::FromAnsi(layout->secondFieldText);
   trailer.archiveEnd = layout->trailerOffset;

@@ -37,7 +37,7 @@ inline constexpr size_t kTailSize = kScanWindowSize + kTrailerWordsSize + 2 * kM
 enum class TrailerOutcome {
   kRead,     // both texts set from the trailer
   kSkipped,  // the file could not be opened; both texts empty, nothing shown
-  kDamaged,  // no usable trailer; "Corrupt file!" has been shown
+  kDamaged,  // no usable trailer
 };
 
 struct PackageTrailer {
@@ -83,9 +83,9 @@ std::optional<uint64_t> FindPackageMarker(const uint8_t* tail, size_t tailSize);
 std::optional<TrailerLayout> ParseTrailer(const uint8_t* tail, size_t tailSize, uint64_t packageEnd);
 
 // Reads the trailer of the file at path (a read of its image headers, then one of
-// its tail). On kDamaged the "Corrupt file!" box has been shown.
+// its tail). Shows nothing: what the user sees of a damaged package is the run's to say.
 TrailerOutcome ReadPackageTrailer(const std::wstring& path, PackageTrailer& trailer);
-// The same on a file that is already open, without any message.
+// The layout of the trailer of a file that is already open.
 std::optional<TrailerLayout> ReadTrailerLayout(platform::ReadOnlyFile& file);
 
 // The trailer bytes for the given 8-bit fields, marker included.

@@ -57,12 +57,27 @@ bool CreateParentFolders(char* path) {
   return true;
 }
 
-// Writes the opened member to its output file, showing the box for each failure
-// on the way: steps from making the output path absolute to closing the file.
+// Writes a member into the output folder under its new name (or its own), showing
+// the box for each failure on the way: steps from the output path to closing the file.
 class OutputFileSink final : public MemberSink {
  public:
-  OutputFileSink(const PathBuffer& outputPath, bool memberHasFolders)
-      : outputPath_(outputPath), memberHasFolders_(memberHasFolders) {}
+  OutputFileSink(const char* outputFolder, const char* newName) : outputFolder_(outputFolder), newName_(newName) {}
+
+  bool Prepare(const MemberInfo& info) override {
+    const size_t lastSeparator = info.name.find_last_of("/\\");
+    const size_t baseName = lastSeparator == std::string::npos ? 0 : lastSeparator + 1;
+    // A directory member has no data (its base name is empty); nothing is written for it.
+    if (baseName == info.name.size()) return false;
+    memberHasFolders_ = baseName != 0;
+
+    const char* fileName = newName_ != nullptr ? newName_ : info.name.c_str();
+    const size_t folderLength = std::strlen(outputFolder_);
+    const size_t nameLength = std::strlen(fileName);
+    if (folderLength + nameLength + 1 > platform::kMaxPathBytes) return Fail(RefuseTooLong());
+    std::memcpy(outputPath_.data(), outputFolder_, folderLength);
+    std::memcpy(outputPath_.data() + folderLength, fileName, nameLength);
+    return true;
+  }
 
   bool Begin() override {
     if (!MakeAbsolute(outputPath_)) return Fail(RefuseTooLong());
@@ -109,21 +124,23 @@ class OutputFileSink final : public MemberSink {
     return false;
   }
 
-  PathBuffer outputPath_;
-  const bool memberHasFolders_;
+  const char* const outputFolder_;
+  const char* const newName_;
+  PathBuffer outputPath_{};
+  bool memberHasFolders_ = false;
   platform::OutputFile file_;
   int result_ = 0;
 };
 
 }  // namespace
 
-int ExtractMember(ArchiveHandle* handle, const wchar_t* outputFolder, const wchar_t* memberName,
-                  const wchar_t* newName, const wchar_t* password) {
+int ExtractMember(Archive& archive, const wchar_t* outputFolder, const wchar_t* memberName, const wchar_t* newName,
+                  const wchar_t* password) {
   ConvertedText folder, member, name, secret;
   // Every text is converted, even after one did not fit.
   const Conversion conversions[] = {Convert(outputFolder, folder), Convert(memberName, member),
                                     Convert(newName, name), Convert(password, secret)};
-  if (handle == nullptr) return platform::kErrorInstallFailure;
+  if (!archive.IsOpen()) return platform::kErrorInstallFailure;
   for (const Conversion conversion : conversions) {
     if (conversion == Conversion::kLossy) return Refuse(platform::kErrorNoUnicodeTranslation);
   }
@@ -140,48 +157,24 @@ int ExtractMember(ArchiveHandle* handle, const wchar_t* outputFolder, const wcha
   if (needsSeparator) absoluteFolder[length] = NativeSeparator();
   if (!MakeAbsolute(absoluteFolder)) return RefuseTooLong();
 
-  // Names of 256 bytes or more are refused by the library: not found either.
-  if (unzLocateFile(handle->archive, member.data(), 0) != UNZ_OK) return platform::kErrorFileNotFound;
-  return ExtractCurrentMember(handle->archive, absoluteFolder.data(), newName != nullptr ? name.data() : nullptr,
-                              secret.data());
-}
-
-int ExtractCurrentMember(unzFile archive, const char* outputFolder, const char* newName, const char* password) {
-  MemberInfo info;
-  if (!ReadCurrentMemberInfo(archive, info)) {
-    return ReportFatalError(texts::kCorruptArchive, platform::kErrorInstallPackageInvalid);
-  }
-
-  platform::CommittedBuffer transfer(kMemberTransferSize);
-  if (!transfer) return ReportFatalError(texts::kAllocFailed, platform::kErrorOutOfMemory);
-
-  const size_t lastSeparator = info.name.find_last_of("/\\");
-  const size_t baseName = lastSeparator == std::string::npos ? 0 : lastSeparator + 1;
-  // A directory member has no data (its base name is empty); nothing is written for it.
-  if (baseName == info.name.size()) return 0;
-  const bool memberHasFolders = baseName != 0;
-
-  const char* fileName = newName != nullptr ? newName : info.name.c_str();
-  const size_t folderLength = std::strlen(outputFolder);
-  const size_t nameLength = std::strlen(fileName);
-  if (folderLength + nameLength + 1 > platform::kMaxPathBytes) return RefuseTooLong();
-  PathBuffer outputPath{};
-  std::memcpy(outputPath.data(), outputFolder, folderLength);
-  std::memcpy(outputPath.data() + folderLength, fileName, nameLength);
-
-  OutputFileSink sink(outputPath, memberHasFolders);
-  const MemberReadResult read =
-      StreamCurrentMember(archive, password, info.size, transfer.Data(), transfer.Size(), sink);
+  OutputFileSink sink(absoluteFolder.data(), newName != nullptr ? name.data() : nullptr);
+  const MemberReadResult read = ReadMemberNamed(archive, member.data(), secret.data(), sink);
   const bool closed = sink.Close();
   switch (read.status) {
     case MemberReadStatus::kRead:
       if (closed) return 0;
       if (platform::LastError() == 0) platform::SetLastError(platform::kErrorWriteFault);
       return ReportFatalError(texts::kNotExtracted, platform::kErrorWriteFault);
+    case MemberReadStatus::kMissing:
+      // Names of 256 bytes or more are refused by the library: not found either.
+      return platform::kErrorFileNotFound;
+    case MemberReadStatus::kNoMemory:
+      return ReportFatalError(texts::kAllocFailed, platform::kErrorOutOfMemory);
     case MemberReadStatus::kOpenRefused:
       return ReportFatalError(texts::kWrongPassword, platform::kErrorInvalidPassword);
     case MemberReadStatus::kNotStored:
-      return sink.Result();  // the sink has shown its box
+      return sink.Result();  // the sink has shown its box, or skipped a directory member
+    case MemberReadStatus::kEntryDamaged:
     case MemberReadStatus::kDataDamaged:
     case MemberReadStatus::kCrcMismatch:
       break;

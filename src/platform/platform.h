@@ -40,6 +40,7 @@ enum ErrorCode : int {
   kErrorCantResolveFilename = 1921,
   kErrorInstallFailure = 1603,
   kErrorInstallPackageInvalid = 1620,
+  kErrorOldWinVersion = 1150,
 };
 
 // The separator between the folders of a path.

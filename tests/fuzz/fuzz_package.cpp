@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "package_extraction/archive_access.h"
+#include "package/bounded_archive.h"
 #include "package_extraction/member_extraction.h"
 #include "package/package_trailer.h"
 #include "platform/platform.h"
@@ -46,14 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   package::PackageTrailer trailer;
   if (package::ReadPackageTrailer(scratch.package.wstring(), trailer) != package::TrailerOutcome::kDamaged) {
-    if (package::ArchiveHandle* archive = package::OpenArchive(scratch.package.wstring(), trailer.archiveEnd)) {
+    package::Archive archive(scratch.package.wstring(), trailer.archiveEnd);
+    if (archive.IsOpen()) {
       const std::wstring folder = scratch.out.wstring();
       for (const wchar_t* member : {L"A0", L"A1", L"A3", L"A4"}) {
         package::ExtractMember(archive, folder.c_str(), member, L"member.bin", trailer.password.c_str());
       }
       // The member's own names, folders and all, as no new name gives them.
       package::ExtractMember(archive, folder.c_str(), L"A1", nullptr, trailer.password.c_str());
-      package::CloseArchive(archive);
     }
   }
 

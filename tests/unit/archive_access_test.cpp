@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "package/package_trailer.h"
-#include "package_extraction/archive_access.h"
+#include "package/bounded_archive.h"
 #include "package_extraction/member_extraction.h"
 #include "platform/platform.h"
 #include "support/message_box_recorder.h"
@@ -14,9 +14,7 @@
 #include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
-using testsupport::FatalBox;
 using testsupport::Member;
-using testsupport::WithoutSystemText;
 
 namespace {
 
@@ -34,7 +32,7 @@ TEST(ArchiveAccess, ReadsOnlyTheArchiveInFrontOfTheTrailer) {
     const char* what;
     std::string front;  // up to where the archive must end
     std::string behind;
-    uint64_t members;   // 0: the open fails with "Corrupt archive!"
+    uint64_t members;   // 0: the open fails (the run says "Corrupt archive!")
   };
   const Case cases[] = {
       {"behind an image, with a trailer and signature behind it", image + archive, trailer + signature, 2},
@@ -53,19 +51,16 @@ TEST(ArchiveAccess, ReadsOnlyTheArchiveInFrontOfTheTrailer) {
     SCOPED_TRACE(c.what);
     const auto path = scratch.Write("p.exe", c.front + c.behind);
     testsupport::MessageBoxRecorder boxes;
-    package::ArchiveHandle* handle = package::OpenArchive(path.wstring(), c.front.size());
+    const package::Archive archive(path.wstring(), c.front.size());
+    EXPECT_TRUE(boxes.Boxes().empty());
     if (c.members == 0) {
-      EXPECT_EQ(handle, nullptr);
-      ASSERT_EQ(boxes.Boxes().size(), 1u);
-      EXPECT_EQ(WithoutSystemText(boxes.Texts()[0], L"Corrupt archive!"), FatalBox(L"Corrupt archive!"));
+      EXPECT_FALSE(archive.IsOpen());
       continue;
     }
-    ASSERT_NE(handle, nullptr);
+    ASSERT_TRUE(archive.IsOpen());
     // The planted archives hold one member: the count tells which archive was opened.
     // Whole runs show that what gets extracted is the package's own.
-    EXPECT_EQ(handle->globalInfo.number_entry, c.members);
-    EXPECT_TRUE(boxes.Boxes().empty());
-    EXPECT_EQ(package::CloseArchive(handle), 0);
+    EXPECT_EQ(archive.MemberCount(), c.members);
   }
 }
 
@@ -91,26 +86,23 @@ TEST(ArchiveAccess, ReadsAPackageWhoseArchiveLiesPast4GiBIn32And64BitBuilds) {
   package::PackageTrailer trailer;
   ASSERT_EQ(package::ReadPackageTrailer(path.wstring(), trailer), package::TrailerOutcome::kRead);
   EXPECT_EQ(trailer.archiveEnd, imageSize + payload.size() - package::BuildPackageTrailer(kPassword, "", 1).size());
-  package::ArchiveHandle* handle = package::OpenArchive(path.wstring(), trailer.archiveEnd);
-  ASSERT_NE(handle, nullptr);
+  package::Archive archive(path.wstring(), trailer.archiveEnd);
+  ASSERT_TRUE(archive.IsOpen());
   const fs::path out = scratch.Path() / "out";
   fs::create_directories(out);
-  EXPECT_EQ(package::ExtractMember(handle, out.wstring().c_str(), L"A1", L"Package.exe", kWidePassword.c_str()), 0);
-  EXPECT_EQ(package::CloseArchive(handle), 0);
+  EXPECT_EQ(package::ExtractMember(archive, out.wstring().c_str(), L"A1", L"Package.exe", kWidePassword.c_str()), 0);
   EXPECT_TRUE(testsupport::ReadFileBytes(out / "Package.exe") == member);
   EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-TEST(ArchiveAccess, ReportsAFileThatCannotBeOpened) {
+// The run's "Corrupt archive!" box gives the system's text for the last error: the
+// open leaves the system's reason there.
+TEST(ArchiveAccess, AFileThatCannotBeOpenedLeavesTheSystemsReason) {
   testsupport::ScratchFolder scratch;
-  testsupport::MessageBoxRecorder boxes;
-  EXPECT_EQ(package::OpenArchive((scratch.Path() / "missing.exe").wstring(), 1000), nullptr);
-  EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{FatalBox(L"Corrupt archive!") + platform::SystemErrorText(2)});
-}
-
-TEST(ArchiveAccess, ReleasingNothingIsNoFailure) {
-  EXPECT_EQ(package::CloseArchive(nullptr), 0);
-  EXPECT_EQ(package::ProcessHeapFree(nullptr), 0);
+  platform::SetLastError(0);
+  const package::Archive archive((scratch.Path() / "missing.exe").wstring(), 1000);
+  EXPECT_FALSE(archive.IsOpen());
+  EXPECT_EQ(platform::LastError(), platform::kErrorFileNotFound);
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "package_extraction/archive_access.h"
+#include <memory>
+
+#include "package/bounded_archive.h"
 #include "package_extraction/member_extraction.h"
 #include "platform/platform.h"
 #include "support/message_box_recorder.h"
@@ -24,20 +26,18 @@ class Extraction : public testing::Test {
   void Open(const std::vector<sfxpkg::ArchiveMember>& members) {
     const std::string file = std::string(5000, 'I') + testsupport::ZipBytes(members);
     const auto path = scratch_.Write("package.exe", file);
-    handle_ = package::OpenArchive(path.wstring(), file.size());
-    ASSERT_NE(handle_, nullptr);
+    archive_ = std::make_unique<package::Archive>(path.wstring(), file.size());
+    ASSERT_TRUE(archive_->IsOpen());
     out_ = scratch_.Path() / "out";
     fs::create_directories(out_);
   }
-  void TearDown() override { package::CloseArchive(handle_); }
-
   int Extract(const wchar_t* member, const wchar_t* newName, const std::wstring& password = L"pass word") {
-    return package::ExtractMember(handle_, out_.wstring().c_str(), member, newName, password.c_str());
+    return package::ExtractMember(*archive_, out_.wstring().c_str(), member, newName, password.c_str());
   }
   std::string Out(const fs::path& name) const { return testsupport::ReadFileBytes(out_ / name); }
 
   testsupport::ScratchFolder scratch_;
-  package::ArchiveHandle* handle_ = nullptr;
+  std::unique_ptr<package::Archive> archive_;
   fs::path out_;
 };
 
@@ -69,7 +69,8 @@ TEST_F(Extraction, AMissingMemberOrArchiveGivesItsCodeSilently) {
   Open({Member("A0", "data", kPassword)});
   testsupport::MessageBoxRecorder boxes;
   EXPECT_EQ(Extract(L"A3", L"Setup_UI.dll"), 2);
-  EXPECT_EQ(package::ExtractMember(nullptr, out_.wstring().c_str(), L"A0", L"setup.dat", L"pw"), 1603);
+  package::Archive notOpen((scratch_.Path() / "missing.exe").wstring(), 1000);
+  EXPECT_EQ(package::ExtractMember(notOpen, out_.wstring().c_str(), L"A0", L"setup.dat", L"pw"), 1603);
   EXPECT_TRUE(boxes.Boxes().empty());
   EXPECT_TRUE(fs::is_empty(out_));
 }
@@ -101,12 +102,11 @@ TEST_F(Extraction, AStreamThatEndsBeforeTheMembersSizeIsNotExtracted) {
   zip[local + 22] = static_cast<char>(zip[local + 22] + 1);  // one byte more, in both headers
   zip[central + 24] = static_cast<char>(zip[central + 24] + 1);
   const auto path = scratch_.Write("short.exe", zip);
-  package::ArchiveHandle* handle = package::OpenArchive(path.wstring(), zip.size());
-  ASSERT_NE(handle, nullptr);
+  package::Archive archive(path.wstring(), zip.size());
+  ASSERT_TRUE(archive.IsOpen());
   out_ = scratch_.Path();
   testsupport::MessageBoxRecorder boxes;
-  EXPECT_EQ(package::ExtractMember(handle, out_.wstring().c_str(), L"A0", L"setup.dat", L"pass word"), 1620);
-  package::CloseArchive(handle);
+  EXPECT_EQ(package::ExtractMember(archive, out_.wstring().c_str(), L"A0", L"setup.dat", L"pass word"), 1620);
   ASSERT_EQ(boxes.Texts().size(), 1u);
   EXPECT_EQ(WithoutSystemText(boxes.Texts()[0], L"Corrupt archive!"), FatalBox(L"Corrupt archive!"));
 }
@@ -149,7 +149,7 @@ TEST_F(Extraction, TheFallbackCreatesTheOutputFolderItself) {
   Open({Member("sub/x.bin", "deep", kPassword)});
   testsupport::MessageBoxRecorder boxes;
   const fs::path folder = scratch_.Path() / "not yet" / "there";
-  EXPECT_EQ(package::ExtractMember(handle_, folder.wstring().c_str(), L"sub/x.bin", L"x.bin", L"pass word"), 0);
+  EXPECT_EQ(package::ExtractMember(*archive_, folder.wstring().c_str(), L"sub/x.bin", L"x.bin", L"pass word"), 0);
   EXPECT_EQ(testsupport::ReadFileBytes(folder / "x.bin"), "deep");
   EXPECT_TRUE(boxes.Boxes().empty());
 }
@@ -158,7 +158,7 @@ TEST_F(Extraction, OutputFolderEndingInTheOtherSeparatorIsNormalized) {
   Open({Member("A0", "data", kPassword)});
   const wchar_t other = platform::kPathSeparator == L'\\' ? L'/' : L'\\';
   const std::wstring folder = out_.wstring() + other;
-  EXPECT_EQ(package::ExtractMember(handle_, folder.c_str(), L"A0", L"setup.dat", L"pass word"), 0);
+  EXPECT_EQ(package::ExtractMember(*archive_, folder.c_str(), L"A0", L"setup.dat", L"pass word"), 0);
   EXPECT_EQ(Out("setup.dat"), "data");
 }
 
@@ -176,7 +176,7 @@ TEST_F(Extraction, PathsAndNamesBeyondTheLimitsAreRefusedWithABox) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     testsupport::MessageBoxRecorder boxes;
-    EXPECT_EQ(package::ExtractMember(handle_, c.folder.c_str(), c.member.c_str(), c.newName.c_str(), L"pass word"),
+    EXPECT_EQ(package::ExtractMember(*archive_, c.folder.c_str(), c.member.c_str(), c.newName.c_str(), L"pass word"),
               206);
     EXPECT_EQ(boxes.Texts(), std::vector<std::wstring>{FatalBox(L"Datei konnte nicht entpackt werden.") +
                                                        platform::SystemErrorText(206)});

@@ -133,13 +133,9 @@ TEST(PackageTrailer, FindsAndReadsTheTrailer) {
     EXPECT_EQ(package::ReadPackageTrailer(path.wstring(), trailer), c.outcome);
     EXPECT_EQ(trailer.password, c.password);
     EXPECT_EQ(trailer.secondField, c.secondField);
-    if (c.outcome == TrailerOutcome::kDamaged) {
-      ASSERT_EQ(boxes.Boxes().size(), 1u);
-      EXPECT_EQ(boxes.Boxes()[0].text, L"Corrupt file!");
-      EXPECT_FALSE(boxes.Boxes()[0].caption.has_value());
-      EXPECT_EQ(boxes.Boxes()[0].style, testsupport::kStopBoxStyle);
-    } else {
-      EXPECT_TRUE(boxes.Boxes().empty());
+    // What the user sees of a damaged package is the run's to say.
+    EXPECT_TRUE(boxes.Boxes().empty());
+    if (c.outcome != TrailerOutcome::kDamaged) {
       platform::ReadOnlyFile file;
       ASSERT_TRUE(file.Open(path.wstring()));
       const auto layout = package::ReadTrailerLayout(file);

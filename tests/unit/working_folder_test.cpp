@@ -63,7 +63,9 @@ TEST(WorkingFolder, CreatesTheFolderSilently) {
   testsupport::TempDirectoryOverride tempDirectory(temp.Path().wstring());
   testsupport::MessageBoxRecorder boxes;
   const std::wstring folder = app::AllocateWorkingFolder();
-  EXPECT_TRUE(app::CreateWorkingFolder(folder));
+  const app::StepOutcome created = app::CreateWorkingFolder(folder);
+  EXPECT_FALSE(created.Failed());
+  EXPECT_FALSE(created.box.has_value());
   EXPECT_TRUE(fs::is_directory(folder));
   EXPECT_TRUE(boxes.Boxes().empty());
 #ifndef _WIN32
@@ -83,12 +85,14 @@ TEST(WorkingFolder, AllNamesTakenEndsWithThePrivilegesMessage) {
 
   const std::wstring folder = app::AllocateWorkingFolder();
   EXPECT_EQ(folder, temp.WithSeparator());
-  EXPECT_FALSE(app::CreateWorkingFolder(folder));
-  ASSERT_EQ(boxes.Boxes().size(), 1u);
-  EXPECT_EQ(boxes.Boxes()[0].text, L"The installer has insufficient privileges to create this directory:\n" +
-                                        temp.WithSeparator() + L".\nThe installation cannot continue.");
-  EXPECT_FALSE(boxes.Boxes()[0].caption.has_value());
-  EXPECT_EQ(boxes.Boxes()[0].style, testsupport::kStopBoxStyle);
+  const app::StepOutcome created = app::CreateWorkingFolder(folder);
+  EXPECT_TRUE(created.Failed());
+  ASSERT_TRUE(created.box.has_value());
+  EXPECT_EQ(created.box->text, L"The installer has insufficient privileges to create this directory:\n" +
+                                   temp.WithSeparator() + L".\nThe installation cannot continue.");
+  EXPECT_FALSE(created.box->caption.has_value());
+  EXPECT_EQ(created.box->style, testsupport::kStopBoxStyle);
+  EXPECT_TRUE(boxes.Boxes().empty());  // the run shows it
   EXPECT_EQ(temp.Entries().size(), 200u);  // nothing removed, nothing added
 }
 
@@ -98,9 +102,10 @@ TEST(WorkingFolder, AMissingTemporaryDirectoryCannotHoldTheFolder) {
   testsupport::TempDirectoryOverride tempDirectory(missing.wstring());
   testsupport::MessageBoxRecorder boxes;
   const std::wstring folder = app::AllocateWorkingFolder();
-  EXPECT_FALSE(app::CreateWorkingFolder(folder));
-  ASSERT_EQ(boxes.Texts().size(), 1u);
-  EXPECT_NE(boxes.Texts()[0].find(L"KIVOTemp0"), std::wstring::npos);
+  const app::StepOutcome created = app::CreateWorkingFolder(folder);
+  EXPECT_TRUE(created.Failed());
+  ASSERT_TRUE(created.box.has_value());
+  EXPECT_NE(created.box->text.find(L"KIVOTemp0"), std::wstring::npos);
 }
 
 }  // namespace

@@ -1,40 +1,9 @@
-// Listing a package's members and reading one by name, as the launcher does.
+// Listing a package's members, as the launcher's library reads them.
 #include "archive_members.h"
-
-#include <array>
 
 #include "package_format.h"
 
 namespace sfxpkg {
-namespace {
-
-class FunctionSink final : public package::MemberSink {
- public:
-  explicit FunctionSink(const sfxpkg::MemberSink& sink) : sink_(sink) {}
-  bool Begin() override { return true; }
-  bool Store(const char* data, size_t size) override { return sink_(data, size); }
-
- private:
-  const sfxpkg::MemberSink& sink_;
-};
-
-MemberStatus StatusOf(package::MemberReadStatus status) {
-  switch (status) {
-    case package::MemberReadStatus::kRead:
-      return MemberStatus::kRead;
-    case package::MemberReadStatus::kOpenRefused:
-      return MemberStatus::kOpenRefused;
-    case package::MemberReadStatus::kNotStored:
-      return MemberStatus::kNotStored;
-    case package::MemberReadStatus::kDataDamaged:
-      return MemberStatus::kDataDamaged;
-    case package::MemberReadStatus::kCrcMismatch:
-      return MemberStatus::kCrcMismatch;
-  }
-  return MemberStatus::kDataDamaged;
-}
-
-}  // namespace
 
 std::optional<std::vector<MemberInfo>> ListMembers(unzFile archive) {
   std::vector<MemberInfo> members;
@@ -61,22 +30,6 @@ uint64_t MembersSize(unzFile archive) {
     }
   }
   return total;
-}
-
-MemberRead ReadMember(unzFile archive, const std::string& name, const std::string& password, const MemberSink& sink) {
-  MemberRead read;
-  if (unzLocateFile(archive, name.c_str(), 0) != UNZ_OK) return read;
-  if (!package::ReadCurrentMemberInfo(archive, read.info)) {
-    read.status = MemberStatus::kEntryDamaged;
-    return read;
-  }
-  std::array<char, package::kMemberTransferSize> buffer;
-  FunctionSink adapter(sink);
-  const package::MemberReadResult result =
-      package::StreamCurrentMember(archive, password.c_str(), read.info.size, buffer.data(), buffer.size(), adapter);
-  read.status = StatusOf(result.status);
-  read.libraryResult = result.libraryResult;
-  return read;
 }
 
 }  // namespace sfxpkg

@@ -39,6 +39,21 @@ Exit status: 0 when all four files were written; 1 when the package or a
 member is bad, with one line per problem; 2 on a wrong command line.
 )";
 
+// Writes a member into its file.
+class FileSink final : public package::MemberSink {
+ public:
+  FileSink(std::ofstream& out, Progress& progress) : out_(out), progress_(progress) {}
+
+  bool Store(const char* data, size_t size) override {
+    progress_.Add(size);
+    return static_cast<bool>(out_.write(data, static_cast<std::streamsize>(size)));
+  }
+
+ private:
+  std::ofstream& out_;
+  Progress& progress_;
+};
+
 }  // namespace
 
 int RunExtract(const std::vector<std::string>& arguments) {
@@ -69,18 +84,16 @@ int RunExtract(const std::vector<std::string>& arguments) {
     const std::optional<std::string> fileName = member.FileName();
     const fs::path target = directory / (fileName ? fs::u8path(*fileName) : package.filename());
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    MemberRead read;
+    package::MemberReadResult read;
     if (out) {
-      read = ReadMember(prepared.archive->Handle(), member.Name(), prepared.password, [&](const char* data, size_t size) {
-        progress.Add(size);
-        return static_cast<bool>(out.write(data, static_cast<std::streamsize>(size)));
-      });
+      FileSink sink(out, progress);
+      read = package::ReadMemberNamed(*prepared.archive, member.Name().c_str(), prepared.password.c_str(), sink);
       out.close();
-      if (read.status == MemberStatus::kRead && !out) read.status = MemberStatus::kNotStored;
+      if (read.status == package::MemberReadStatus::kRead && !out) read.status = package::MemberReadStatus::kNotStored;
     } else {
-      read.status = MemberStatus::kNotStored;
+      read.status = package::MemberReadStatus::kNotStored;
     }
-    if (read.status == MemberStatus::kRead) {
+    if (read.status == package::MemberReadStatus::kRead) {
       // The setup engine is a program; the launcher lets its owner run it too.
       if (!fileName) platform::AllowOwnerToRun(SystemPath(target));
       messages.Info("wrote " + ShownPath(target) + " (" + Grouped(read.info.size) + " bytes, member " + member.Name() + ")");
@@ -89,7 +102,7 @@ int RunExtract(const std::vector<std::string>& arguments) {
     std::error_code ignored;
     fs::remove(target, ignored);
     std::string problem = MemberProblem(member, read, prepared, codePage.has_value());
-    if (read.status == MemberStatus::kNotStored) problem += " to " + ShownPath(target);
+    if (read.status == package::MemberReadStatus::kNotStored) problem += " to " + ShownPath(target);
     messages.Line(ShownPath(package) + ": " + problem);
     status = kExitBadPackage;
   }

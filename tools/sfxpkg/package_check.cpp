@@ -32,7 +32,7 @@ std::vector<std::string> PreparePackage(const std::filesystem::path& path, const
   return problems;
 }
 
-std::string MemberProblem(const RequiredMember& member, const MemberRead& read, const PreparedPackage& prepared,
+std::string MemberProblem(const RequiredMember& member, const package::MemberReadResult& read, const PreparedPackage& prepared,
                           bool codePageGiven) {
   const std::string name = "member " + member.Name() + " (" + member.Description() + ")";
   // A password outside ASCII reads back differently on machines of another code page.
@@ -40,25 +40,27 @@ std::string MemberProblem(const RequiredMember& member, const MemberRead& read, 
                                ? ""
                                : " (the password is not ASCII: name the target machines' code page with --codepage)";
   switch (read.status) {
-    case MemberStatus::kRead:
+    case package::MemberReadStatus::kRead:
       return "";
-    case MemberStatus::kMissing:
+    case package::MemberReadStatus::kMissing:
       return name + " is missing from the archive";
-    case MemberStatus::kEntryDamaged:
+    case package::MemberReadStatus::kEntryDamaged:
       return name + ": its entry in the archive's central directory cannot be read";
-    case MemberStatus::kOpenRefused:
+    case package::MemberReadStatus::kNoMemory:
+      return name + ": no memory for the transfer buffer";
+    case package::MemberReadStatus::kOpenRefused:
       return name + ": the archive library refuses to open it (error " + std::to_string(read.libraryResult) + ")";
-    case MemberStatus::kDataDamaged:
-    case MemberStatus::kCrcMismatch:
+    case package::MemberReadStatus::kDataDamaged:
+    case package::MemberReadStatus::kCrcMismatch:
       if (!read.info.encrypted) {
         return name + " is not encrypted: the launcher decrypts every member with the package password, so it "
                       "cannot read this one";
       }
       return name +
-             (read.status == MemberStatus::kDataDamaged ? " cannot be decrypted and decompressed"
+             (read.status == package::MemberReadStatus::kDataDamaged ? " cannot be decrypted and decompressed"
                                                         : " fails its CRC check after decrypting") +
              ": a wrong password or damaged data" + hint;
-    case MemberStatus::kNotStored:
+    case package::MemberReadStatus::kNotStored:
       return name + " could not be written";
   }
   return name + ": unknown failure";

@@ -27,7 +27,7 @@ std::vector<std::string> PreparePackage(const std::filesystem::path& path, const
                                         PreparedPackage& prepared);
 
 // Why the launcher could not extract a member, or empty when it could.
-std::string MemberProblem(const RequiredMember& member, const MemberRead& read, const PreparedPackage& prepared,
+std::string MemberProblem(const RequiredMember& member, const package::MemberReadResult& read, const PreparedPackage& prepared,
                           bool codePageGiven);
 
 }  // namespace sfxpkg

@@ -52,6 +52,28 @@ Exit status: 0 when every package will run; 1 when one will not, with one line
 per problem on standard error; 2 on a wrong command line.
 )";
 
+// Reads a member through to its end, counting its bytes and keeping the first
+// ones of the setup engine's, which tell what kind of program it is.
+class CheckingSink final : public package::MemberSink {
+ public:
+  CheckingSink(Progress& progress, uint64_t& checkedBytes, std::string* head)
+      : progress_(progress), checkedBytes_(checkedBytes), head_(head) {}
+
+  bool Store(const char* data, size_t size) override {
+    if (head_ != nullptr && head_->size() < kProgramHeadSize) {
+      head_->append(data, std::min(size, kProgramHeadSize - head_->size()));
+    }
+    checkedBytes_ += size;
+    progress_.Add(size);
+    return true;
+  }
+
+ private:
+  Progress& progress_;
+  uint64_t& checkedBytes_;
+  std::string* head_;
+};
+
 // What verify found for one package.
 struct Verdict {
   std::string file;
@@ -87,15 +109,9 @@ Verdict VerifyPackage(const std::filesystem::path& package, const std::optional<
   for (const RequiredMember& member : kRequiredMembers) {
     const bool engine = !member.FileName();
     std::string head;
-    const MemberRead read = ReadMember(prepared.archive->Handle(), member.Name(), prepared.password,
-                                       [&](const char* data, size_t size) {
-                                         if (engine && head.size() < kProgramHeadSize) {
-                                           head.append(data, std::min(size, kProgramHeadSize - head.size()));
-                                         }
-                                         verdict.checkedBytes += size;
-                                         progress.Add(size);
-                                         return true;
-                                       });
+    CheckingSink sink(progress, verdict.checkedBytes, engine ? &head : nullptr);
+    const package::MemberReadResult read =
+        package::ReadMemberNamed(*prepared.archive, member.Name().c_str(), prepared.password.c_str(), sink);
     const std::string problem = MemberProblem(member, read, prepared, codePage.has_value());
     if (!problem.empty()) {
       problems.push_back(problem);
