@@ -22,7 +22,7 @@ TEST(LauncherRun, AFileWithoutMarkerIsCorrupt) {
   const auto result = box.Start(package, {L"/silent"});
   ASSERT_TRUE(result.started);
   EXPECT_EQ(result.exitCode, 0u);
-  testsupport::ExpectBoxesOnStandardError(result, "Corrupt file!\n");
+  testsupport::ExpectBoxes(result, {testsupport::CorruptFileBox()});
   EXPECT_TRUE(box.TempEntries().empty());
 }
 
@@ -38,7 +38,7 @@ TEST(LauncherRun, TheTypicalRunHandsOverToTheEngine) {
   const auto result = box.Start(package, {L"/silent", L"/logfile", log}, {{"SFX_TEST_EXIT", exitCode}});
   ASSERT_TRUE(result.started);
   EXPECT_EQ(result.exitCode, 0u);
-  testsupport::ExpectBoxesOnStandardError(result, "");
+  testsupport::ExpectBoxes(result, {});
 
   // The engine ran in the working folder, under the package's name, with no arguments.
   const std::string report = testsupport::ReadFileBytes(box.Report() / "report.txt");
@@ -93,7 +93,7 @@ TEST(LauncherRun, TheEnginesExitCodeDecidesWhetherTheFolderStays) {
     EnginePackage run;
     const auto result = run.box.Start(run.Write(), {}, {{"SFX_TEST_EXIT", std::to_wstring(c.exitCode)}});
     EXPECT_EQ(result.exitCode, 0u);
-    testsupport::ExpectBoxesOnStandardError(result, "");  // no message either way
+    testsupport::ExpectBoxes(result, {});  // no message either way
     EXPECT_TRUE(fs::exists(run.box.Report() / "report.txt"));  // the engine did run
     if (c.keeps) {
       EXPECT_EQ(run.box.TempEntries("KIVOTemp0"), testsupport::kFiveFiles);
@@ -116,7 +116,7 @@ TEST(LauncherRun, FilesTheEngineLeavesKeepTheFolderAfterAFailure) {
   EnginePackage run;
   const auto result = run.box.Start(run.Write(), {}, {{"SFX_TEST_EXIT", L"5"}, {"SFX_TEST_LEAVE", L"engine.log"}});
   EXPECT_EQ(result.exitCode, 0u);
-  testsupport::ExpectBoxesOnStandardError(result, "");
+  testsupport::ExpectBoxes(result, {});
   EXPECT_EQ(run.box.TempEntries("KIVOTemp0"), std::vector<std::string>{"engine.log"});
 }
 
@@ -124,7 +124,7 @@ TEST(LauncherRun, AnEngineThatCrashesIsCleanedUpSilently) {
   EnginePackage run;
   const auto result = run.box.Start(run.Write(), {}, {{"SFX_TEST_CRASH", L"1"}});
   EXPECT_EQ(result.exitCode, 0u);
-  testsupport::ExpectBoxesOnStandardError(result, "");
+  testsupport::ExpectBoxes(result, {});
   EXPECT_TRUE(run.box.TempEntries().empty());
 }
 
@@ -146,12 +146,10 @@ TEST(LauncherRun, AFailedExtractionLeavesNothingBehind) {
     const char* what;
     std::function<std::vector<sfxpkg::ArchiveMember>(const testsupport::PackageContent&)> members;
     std::string trailerPassword;
-    std::string boxes;  // what a POSIX user reads, in order
+    std::vector<testsupport::ExpectedBox> boxes;
   };
-  // After a failure inside the zip library the box shows the text of whatever system
-  // call last failed: here the test for a free working-folder name.
-  const std::string corruptArchive =
-      "Package: Fatal error:\n\nCorrupt archive! " + testsupport::Utf8(platform::SystemErrorText(2)) + "\n";
+  const auto corruptArchive =
+      testsupport::FatalErrorBox("Package", L"Corrupt archive!", testsupport::kLastErrorAfterZipFailure);
   const Case cases[] = {
       {"member A3 missing",
        [](const testsupport::PackageContent& c) {
@@ -159,10 +157,10 @@ TEST(LauncherRun, AFailedExtractionLeavesNothingBehind) {
          members.erase(members.begin() + 2);
          return members;
        },
-       kPassword, "Corrupt file!\n"},
+       kPassword, {testsupport::CorruptFileBox()}},
       {"a wrong password", [](const testsupport::PackageContent& c) { return testsupport::PackageMembers(c, kPassword); },
        "not the password",
-       corruptArchive + corruptArchive + corruptArchive + corruptArchive + "Corrupt file!\n"},
+       {corruptArchive, corruptArchive, corruptArchive, corruptArchive, testsupport::CorruptFileBox()}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -173,7 +171,7 @@ TEST(LauncherRun, AFailedExtractionLeavesNothingBehind) {
         testsupport::ZipBytes(c.members(content)) + package::BuildPackageTrailer(c.trailerPassword, "", 1));
     const auto result = box.Start(package);
     EXPECT_EQ(result.exitCode, 0u);
-    testsupport::ExpectBoxesOnStandardError(result, c.boxes);
+    testsupport::ExpectBoxes(result, c.boxes);
     EXPECT_TRUE(box.TempEntries().empty());
     EXPECT_FALSE(fs::exists(box.Report()));  // the engine never ran
   }
@@ -194,7 +192,7 @@ TEST(LauncherRun, ArchivesOfOtherToolsExtractByteForByte) {
           archive + package::BuildPackageTrailer(testsupport::kInfoZipPassword, "", 1) + tail);
       const auto result = box.Start(package);
       EXPECT_EQ(result.exitCode, 0u);
-      testsupport::ExpectBoxesOnStandardError(result, "");
+      testsupport::ExpectBoxes(result, {});
       EXPECT_TRUE(testsupport::ReadFileBytes(box.Report() / "setup.dat") == testsupport::ReadFileBytes(members / "A0")) << "setup.dat";
       EXPECT_TRUE(testsupport::ReadFileBytes(box.Report() / "Package.exe") == testsupport::ReadFileBytes(members / "A1")) << "Package.exe";
       EXPECT_TRUE(testsupport::ReadFileBytes(box.Report() / "Setup_UI.dll") == testsupport::ReadFileBytes(members / "A3")) << "Setup_UI.dll";
@@ -225,7 +223,7 @@ TEST(LauncherRun, NothingBehindTheMarkerDecidesTheRun) {
         box.Scratch().Path() / "Package.exe", testsupport::PackagePayload(content, kPassword) + c.behind);
     const auto result = box.Start(package);
     EXPECT_EQ(result.exitCode, 0u);
-    testsupport::ExpectBoxesOnStandardError(result, "");
+    testsupport::ExpectBoxes(result, {});
     EXPECT_TRUE(testsupport::ReadFileBytes(box.Report() / "setup.dat") == content.data);
   }
 }
@@ -238,9 +236,7 @@ TEST(LauncherRun, AFolderThatCannotBeCreatedIsReported) {
   const auto result = testsupport::RunProgram(
       package, {}, {{"TMPDIR", missing.wstring()}, {"TMP", missing.wstring()}, {"TEMP", missing.wstring()}});
   EXPECT_EQ(result.exitCode, 0u);
-  const std::string folder = (missing / "KIVOTemp0").u8string() + testsupport::Utf8(std::wstring(1, platform::kPathSeparator));
-  testsupport::ExpectBoxesOnStandardError(result, "The installer has insufficient privileges to create this directory:\n" + folder +
-                          ".\nThe installation cannot continue.\n");
+  testsupport::ExpectBoxes(result, {testsupport::FolderNotCreatedBox(missing / "KIVOTemp0")});
   EXPECT_FALSE(fs::exists(missing));
 }
 

@@ -27,7 +27,7 @@ TEST(Names, BytesThatAreNotUtf8ReachTheEngineUnchanged) {
   const auto result = box.Start(package, {L"/logfile", platform::FromAnsi("l\xE9g")},
                                 {{"TMPDIR", platform::FromAnsi(temp.string())}});
   EXPECT_EQ(result.exitCode, 0u);
-  testsupport::ExpectBoxesOnStandardError(result, "");
+  testsupport::ExpectBoxes(result, {});
   const std::string report = testsupport::ReadFileBytes(box.Report() / "report.txt");
   EXPECT_EQ(testsupport::ValueOf(report, "self"), (temp / "KIVOTemp0" / "Caf\xE9").string());
   const std::string settings = testsupport::ReadFileBytes(box.Report() / "setup.cfg");
@@ -48,7 +48,7 @@ TEST(Names, ARelativeTemporaryDirectoryIsMadeAbsolute) {
 
   const auto result = box.Start(package, {}, {{"TMPDIR", platform::FromAnsi(relative.string())}});
   EXPECT_EQ(result.exitCode, 0u);
-  testsupport::ExpectBoxesOnStandardError(result, "");
+  testsupport::ExpectBoxes(result, {});
   // The engine was started, from the working folder under its absolute path.
   const std::string report = testsupport::ReadFileBytes(box.Report() / "report.txt");
   EXPECT_EQ(testsupport::ValueOf(report, "cwd"), (fs::weakly_canonical(temp) / "KIVOTemp0").string());

@@ -5,6 +5,8 @@
 #include <fstream>
 
 #include "package/package_trailer.h"
+#include "platform/platform.h"
+#include "support/message_box_recorder.h"
 
 namespace fs = std::filesystem;
 
@@ -47,11 +49,39 @@ bool BoxesOnStandardError() {
 #endif
 }
 
-void ExpectBoxesOnStandardError(const ProgramResult& result, const std::string& expected) {
-  if (BoxesOnStandardError()) {
-    EXPECT_EQ(result.standardError, expected);
-  }
+ExpectedBox FatalErrorBox(const std::string& appName, const std::wstring& message, int lastError) {
+  return {appName, Utf8(FatalBox(message) + platform::SystemErrorText(lastError))};
 }
+
+ExpectedBox FolderNotCreatedBox(const fs::path& folder) {
+  return LauncherBox("The installer has insufficient privileges to create this directory:\n" + folder.u8string() +
+                     Utf8(std::wstring(1, platform::kPathSeparator)) + ".\nThe installation cannot continue.");
+}
+
+namespace {
+int g_boxChecks = 0;
+}
+
+void ExpectBoxes(const ProgramResult& result, const std::vector<ExpectedBox>& expected) {
+  ++g_boxChecks;
+#ifdef _WIN32
+  std::vector<std::string> shown, wanted;
+  for (const ObservedBox& box : result.boxes) shown.push_back(Utf8(box.caption) + ": " + Utf8(box.text));
+  for (const ExpectedBox& box : expected) wanted.push_back(box.caption.value_or("Error") + ": " + box.text);
+  EXPECT_EQ(shown, wanted);
+#else
+  // Each box on a line of its own: the caption first where there is one.
+  std::string wanted;
+  for (const ExpectedBox& box : expected) {
+    std::string line = (box.caption ? *box.caption + ": " : "") + box.text;
+    if (line.empty() || line.back() != '\n') line += '\n';
+    wanted += line;
+  }
+  EXPECT_EQ(result.standardError, wanted);
+#endif
+}
+
+int BoxChecks() { return g_boxChecks; }
 
 const std::vector<std::string> kFiveFiles = {"Package.exe", "Setup_Exp.dll", "Setup_UI.dll", "setup.cfg",
                                              "setup.dat"};

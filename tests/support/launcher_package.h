@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,39 @@ std::string PackagePayload(const std::vector<sfxpkg::ArchiveMember>& members, co
 std::string PackagePayload(const PackageContent& content, const std::string& password);
 PackageContent ContentWithTestEngine();
 
-// True where a message box is written to standard error, so a test can read it.
+// True in the POSIX build, where the launcher writes its boxes to standard error
+// (and exit statuses hold 8 bits, names are bytes, paths begin with '/').
 bool BoxesOnStandardError();
-// Where boxes go to standard error, that it reads expected (the boxes in order).
-void ExpectBoxesOnStandardError(const ProgramResult& result, const std::string& expected);
+
+// A message box as the user reads it, in UTF-8. The launcher's own boxes have no
+// caption; Windows titles them "Error".
+struct ExpectedBox {
+  std::optional<std::string> caption;
+  std::string text;
+};
+inline ExpectedBox LauncherBox(const std::string& text) { return {std::nullopt, text}; }
+inline ExpectedBox CorruptFileBox() { return LauncherBox("Corrupt file!"); }
+// The box for a working folder that cannot be created or held; it names the folder
+// with a path separator at its end.
+ExpectedBox FolderNotCreatedBox(const std::filesystem::path& folder);
+// The fatal-error box: titled with the package's name without its extension, its
+// text ending in the system's text for lastError.
+ExpectedBox FatalErrorBox(const std::string& appName, const std::wstring& message, int lastError);
+// The last error a fatal-error box reports after a failure inside the zip library,
+// where no system call of its own failed: on POSIX the launcher's look for a free
+// working-folder name (not found), on Windows none (0, which the box shows as 1).
+#ifdef _WIN32
+inline constexpr int kLastErrorAfterZipFailure = 1;
+#else
+inline constexpr int kLastErrorAfterZipFailure = 2;
+#endif
+
+// That the run showed exactly the boxes expected, in order: on POSIX as the launcher
+// writes them to standard error ("caption: text"), on Windows as they appeared on
+// the screen (which needs SFX_WINE_SCREEN=xvfb under Wine).
+void ExpectBoxes(const ProgramResult& result, const std::vector<ExpectedBox>& expected);
+// How many times this process checked a run's boxes.
+int BoxChecks();
 
 // The files a successful run leaves in its working folder, sorted.
 extern const std::vector<std::string> kFiveFiles;
