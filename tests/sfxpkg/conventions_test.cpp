@@ -79,7 +79,7 @@ TEST(Conventions, VerifyWritesItsVerdictsAsJson) {
   EXPECT_TRUE(packages[0]["runs"].Bool());
   EXPECT_EQ(packages[0]["members"].Size(), 4u);
   EXPECT_EQ(packages[0]["members"][1]["name"].String(), "A1");
-  EXPECT_EQ(packages[0]["members"][1]["size"].Number(), inputs.engineBytes.size());
+  EXPECT_EQ(packages[0]["members"][1]["size"].Number(), inputs.content.engine.size());
   const std::string crc = packages[0]["members"][1]["crc32"].String();
   EXPECT_EQ(crc.size(), 10u);
   EXPECT_EQ(crc.rfind("0x", 0), 0u);

@@ -14,10 +14,10 @@ namespace {
 constexpr char kPassword[] = "peer-Pa55";
 
 void ExpectMembers(const fs::path& folder, const sfxpkgtest::PackageInputs& inputs) {
-  EXPECT_EQ(testsupport::ReadFileBytes(folder / "A0"), inputs.dataBytes);
-  EXPECT_EQ(testsupport::ReadFileBytes(folder / "A1"), inputs.engineBytes);
-  EXPECT_EQ(testsupport::ReadFileBytes(folder / "A3"), inputs.uiBytes);
-  EXPECT_EQ(testsupport::ReadFileBytes(folder / "A4"), inputs.expBytes);
+  EXPECT_EQ(testsupport::ReadFileBytes(folder / "A0"), inputs.content.data);
+  EXPECT_EQ(testsupport::ReadFileBytes(folder / "A1"), inputs.content.engine);
+  EXPECT_EQ(testsupport::ReadFileBytes(folder / "A3"), inputs.content.ui);
+  EXPECT_EQ(testsupport::ReadFileBytes(folder / "A4"), inputs.content.exp);
 }
 
 TEST(Peers, UnzipAndSevenZipExtractTheArchiveOfABuiltPackage) {

@@ -69,7 +69,8 @@ TEST_P(BuildRoundTrip, VerifyInspectAndExtractGiveBackTheInputs) {
   EXPECT_EQ(report["second_field"].String(), kSecondField);
 
   const std::vector<std::pair<std::string, const std::string*>> expected = {
-      {"A0", &inputs.dataBytes}, {"A1", &inputs.engineBytes}, {"A3", &inputs.uiBytes}, {"A4", &inputs.expBytes}};
+      {"A0", &inputs.content.data}, {"A1", &inputs.content.engine}, {"A3", &inputs.content.ui},
+      {"A4", &inputs.content.exp}};
   ASSERT_EQ(archive["members"].Size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
     const JsonValue& member = archive["members"][i];
@@ -84,10 +85,10 @@ TEST_P(BuildRoundTrip, VerifyInspectAndExtractGiveBackTheInputs) {
   ASSERT_EQ(extracted.exitCode, 0u) << extracted.standardError;
   EXPECT_EQ(scratch.Entries("unpacked"),
             (std::vector<std::string>{"Setup Package.exe", "Setup_Exp.dll", "Setup_UI.dll", "setup.dat"}));
-  EXPECT_EQ(testsupport::ReadFileBytes(unpacked / "setup.dat"), inputs.dataBytes);
-  EXPECT_EQ(testsupport::ReadFileBytes(unpacked / "Setup Package.exe"), inputs.engineBytes);
-  EXPECT_EQ(testsupport::ReadFileBytes(unpacked / "Setup_UI.dll"), inputs.uiBytes);
-  EXPECT_EQ(testsupport::ReadFileBytes(unpacked / "Setup_Exp.dll"), inputs.expBytes);
+  EXPECT_EQ(testsupport::ReadFileBytes(unpacked / "setup.dat"), inputs.content.data);
+  EXPECT_EQ(testsupport::ReadFileBytes(unpacked / "Setup Package.exe"), inputs.content.engine);
+  EXPECT_EQ(testsupport::ReadFileBytes(unpacked / "Setup_UI.dll"), inputs.content.ui);
+  EXPECT_EQ(testsupport::ReadFileBytes(unpacked / "Setup_Exp.dll"), inputs.content.exp);
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, BuildRoundTrip,
@@ -119,10 +120,10 @@ TEST(BuiltPackage, RunsUnderTheLauncher) {
 
   const auto result = box.Start(package, {L"/silent"});
   ASSERT_TRUE(result.started);
-  EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Package.exe"), inputs.engineBytes);
-  EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "setup.dat"), inputs.dataBytes);
-  EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Setup_UI.dll"), inputs.uiBytes);
-  EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Setup_Exp.dll"), inputs.expBytes);
+  EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Package.exe"), inputs.content.engine);
+  EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "setup.dat"), inputs.content.data);
+  EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Setup_UI.dll"), inputs.content.ui);
+  EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Setup_Exp.dll"), inputs.content.exp);
   EXPECT_NE(testsupport::ReadFileBytes(box.Report() / "setup.cfg").find("Shell_Slient=1"), std::string::npos);
 }
 
@@ -147,7 +148,7 @@ TEST(BuiltPackage, APasswordOutsideAsciiRunsWhereItsCodePageIsTheMachines) {
   EXPECT_EQ(verified.exitCode, 0u) << verified.standardError;
   const auto result = box.Start(package);
   ASSERT_TRUE(result.started);
-  EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Package.exe"), inputs.engineBytes);
+  EXPECT_EQ(testsupport::ReadFileBytes(box.Report() / "Package.exe"), inputs.content.engine);
 }
 
 TEST(Build, ReplacesAnEarlierPackageOfTheSameName) {

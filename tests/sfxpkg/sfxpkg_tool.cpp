@@ -3,20 +3,14 @@
 #include <fstream>
 
 #include "support/launcher_package.h"
-#include "support/package_fixtures.h"
 #include "support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace sfxpkgtest {
 
-fs::path SfxpkgProgram() {
-#ifdef _WIN32
-  return testsupport::ProgramFolder() / "sfxpkg.exe";
-#else
-  return testsupport::ProgramFolder() / "sfxpkg";
-#endif
-}
+// The build gives the program's file name.
+fs::path SfxpkgProgram() { return testsupport::ProgramFolder() / SFX_SFXPKG_FILE_NAME; }
 
 testsupport::ProgramResult Sfxpkg(const std::vector<std::string>& arguments) {
   return testsupport::RunTool(SfxpkgProgram(), arguments);
@@ -28,19 +22,16 @@ PackageInputs WriteInputs(const fs::path& folder) {
   fs::create_directories(folder);
   PackageInputs inputs;
   inputs.launcher = testsupport::LauncherProgram();
-  inputs.engineBytes = testsupport::ReadFileBytes(testsupport::TestEngineProgram());
-  inputs.dataBytes = "[Setup]\r\nProduct=Demo\r\n" + testsupport::SampleBytes(5000, 11);
-  inputs.uiBytes = testsupport::SampleBytes(90000, 12);
-  inputs.expBytes = testsupport::SampleBytes(700, 13);
+  inputs.content = testsupport::ContentWithTestEngine();
   const auto write = [&folder](const char* name, const std::string& bytes) {
     const fs::path path = folder / name;
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return path;
   };
-  inputs.engine = write("engine.bin", inputs.engineBytes);
-  inputs.data = write("data.bin", inputs.dataBytes);
-  inputs.ui = write("ui.bin", inputs.uiBytes);
-  inputs.exp = write("exp.bin", inputs.expBytes);
+  inputs.engine = write("engine.bin", inputs.content.engine);
+  inputs.data = write("data.bin", inputs.content.data);
+  inputs.ui = write("ui.bin", inputs.content.ui);
+  inputs.exp = write("exp.bin", inputs.content.exp);
   return inputs;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/package_fixtures.h"
 #include "support/process.h"
 
 namespace sfxpkgtest {
@@ -15,11 +16,11 @@ testsupport::ProgramResult Sfxpkg(const std::vector<std::string>& arguments);
 
 std::string U8(const std::filesystem::path& path);
 
-// The files a package is built from: the real launcher, the test setup engine and
-// three files of recognisable content, written into a folder.
+// The files a package is built from: the real launcher and the four members of a
+// package with the test setup engine, written into a folder.
 struct PackageInputs {
   std::filesystem::path launcher, engine, data, ui, exp;
-  std::string engineBytes, dataBytes, uiBytes, expBytes;
+  testsupport::PackageContent content;  // what engine, data, ui and exp hold
 };
 PackageInputs WriteInputs(const std::filesystem::path& folder);
 
