@@ -141,9 +141,9 @@ TEST(Faults, AnArchiveThatCannotBeOpenedLeavesTheEmptyFolder) {
     LauncherSandbox box;
     const auto result = box.Start(testsupport::WritePackage(box.Scratch().Path() / "Package.exe", c.payload));
     EXPECT_EQ(result.exitCode, 0u);
-    testsupport::ExpectBoxes(result, {testsupport::FatalErrorBox("Package", L"Corrupt archive!",
-                                                                 testsupport::kLastErrorAfterZipFailure),
-                                      testsupport::CorruptFileBox()});
+    testsupport::ExpectBoxes(
+        result, {testsupport::FatalErrorBox("Package", L"Corrupt archive!", testsupport::kLastErrorAfterZipFailure),
+                 testsupport::CorruptFileBox()});
     EXPECT_EQ(box.TempEntries(), std::vector<std::string>{"KIVOTemp0"});  // the empty folder stays
     EXPECT_TRUE(box.TempEntries("KIVOTemp0").empty());
   }
