@@ -3,10 +3,12 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/extraction_names.h"
 #include "app/platform_level.h"
 #include "app/run_outcome.h"
+#include "app/unattended.h"
 #include "app/working_folder.h"
 #include "handoff/engine_launch.h"
 #include "handoff/launcher_command_line_info.h"
@@ -45,20 +47,35 @@ struct PackageFiles {
   }
 };
 
-StepOutcome DamagedPackage(int code, bool keepsFolder = false) {
-  return Failure(code, StopBox(package::texts::kCorruptFile), keepsFolder);
+// A run that stops for want of a sound package (or folder) says so last: "Corrupt file!".
+StepOutcome CorruptFile(Stop stop, int code, bool keepsFolder = false) {
+  return Failure(stop, code, StopBox(package::texts::kCorruptFile), keepsFolder);
 }
 
 StepOutcome CheckPlatformLevel() {
   if (GetPlatformLevel() >= kMinimumPlatformLevel) return {};
-  return Failure(platform::kErrorOldWinVersion,
+  return Failure(Stop::kOldSystem, platform::kErrorOldWinVersion,
                  AfxMessageBoxRequest(package::texts::kMinimumOs, platform::kMbServiceNotification));
 }
 
 // A launcher file that cannot be opened is not the end: the run goes on without a password.
 StepOutcome ReadTrailer(const PackageFiles& files, package::PackageTrailer& trailer) {
   if (package::ReadPackageTrailer(files.launcherPath, trailer) != package::TrailerOutcome::kDamaged) return {};
-  return DamagedPackage(platform::kErrorInstallPackageInvalid);
+  return CorruptFile(Stop::kDamagedPackage, platform::kErrorInstallPackageInvalid);
+}
+
+// What a member's extraction result says of the run: a package that lacks a sound
+// member is damaged, whatever the member's own code; anything else kept the member
+// from its file, for the system's reason.
+StepOutcome MemberFailure(int code) {
+  switch (code) {
+    case platform::kErrorFileNotFound:      // missing
+    case platform::kErrorInvalidPassword:   // refused to open with the password
+    case platform::kErrorInstallPackageInvalid:  // unreadable, a wrong password, a bad CRC
+      return CorruptFile(Stop::kDamagedPackage, platform::kErrorInstallPackageInvalid);
+    default:
+      return CorruptFile(Stop::kNotExtracted, code);
+  }
 }
 
 // The four members into the working folder, each failure with its own box as it
@@ -68,16 +85,17 @@ StepOutcome ExtractPackage(const PackageFiles& files, const package::PackageTrai
   const std::optional<std::wstring> extractionFolder = FolderForExtraction(workingFolder);
   if (!extractionFolder) {
     // One box for the folder, rather than one per member; nothing is written.
-    return DamagedPackage(package::ReportFatalErrorOf(package::texts::FolderNotUsable(workingFolder).c_str(),
-                                                      platform::kErrorNoUnicodeTranslation));
+    return CorruptFile(Stop::kNoWorkingFolder,
+                       package::ReportFatalErrorOf(package::texts::FolderNotUsable(workingFolder).c_str(),
+                                                   platform::kErrorNoUnicodeTranslation));
   }
   // The archive is read from the bytes in front of the trailer only.
   package::Archive archive(files.launcherPath, trailer.archiveEnd);
   if (!archive.IsOpen()) {
     // An archive that cannot be opened leaves its working folder, empty, as it always has.
-    return DamagedPackage(package::ReportFatalError(package::texts::kCorruptArchive,
-                                                    platform::kErrorInstallPackageInvalid),
-                          true);
+    return CorruptFile(Stop::kDamagedPackage,
+                       package::ReportFatalError(package::texts::kCorruptArchive, platform::kErrorInstallPackageInvalid),
+                       true);
   }
   // All four members are attempted, whatever the earlier ones gave.
   int firstFailure = 0;
@@ -86,22 +104,20 @@ StepOutcome ExtractPackage(const PackageFiles& files, const package::PackageTrai
                                               files.FileNameOf(member), trailer.password.c_str());
     if (firstFailure == 0) firstFailure = result;
   }
-  return firstFailure == 0 ? StepOutcome{} : DamagedPackage(firstFailure);
+  return firstFailure == 0 ? StepOutcome{} : MemberFailure(firstFailure);
 }
 
 // The settings file for the engine, then the engine itself, waited for; its exit
-// code is the outcome.
+// code is the outcome. A silent run's start leaves the shell no box to show.
 StepOutcome HandOff(const PackageFiles& files, const handoff::LauncherCommandLineInfo& switches,
-                    const std::wstring& workingFolder) {
+                    const std::wstring& workingFolder, bool silent) {
   const std::wstring enginePath = workingFolder + files.engineFileName;
   // An engine that its owner may not run cannot start: it goes like one that failed.
-  if (!platform::AllowOwnerToRun(enginePath)) {
-    const int error = platform::LastError();
-    return Failure(error != 0 ? error : platform::kErrorAccessDenied);
-  }
+  if (!platform::AllowOwnerToRun(enginePath)) return Failure(Stop::kEngineNotStarted, platform::LastError());
   handoff::WriteSettingsFile(workingFolder + kSettingsFileName, files.launcherPath, switches);
-  const int exitCode = handoff::RunAndWait(enginePath);
-  return StepOutcome{exitCode, std::nullopt, KeepsWorkingFolder(exitCode)};
+  const handoff::EngineRun run = handoff::RunAndWait(enginePath, silent);
+  if (!run.ended) return Failure(Stop::kEngineNotStarted, run.code);
+  return StepOutcome{Stop::kNone, run.code, std::nullopt, KeepsWorkingFolder(run.code)};
 }
 
 // What the launcher put there goes; a folder the engine left files in stays.
@@ -115,20 +131,16 @@ void RemoveWorkingFolder(const PackageFiles& files, const std::wstring& workingF
   platform::RemoveFolder(workingFolder);
 }
 
-// The run ends here whatever its outcome: the box the outcome calls for, shown while
-// the working folder, if it stays, is still held.
-bool Finish(const StepOutcome& outcome) {
-  if (outcome.box) platform::ShowMessageBox(*outcome.box);
-  return false;
-}
-
 }  // namespace
 
 bool LauncherApp::InitInstance() {
-  if (StepOutcome gate = CheckPlatformLevel(); gate.Failed()) return Finish(gate);
-
+  // A silent run shows no box from its first step on, the version gate's included.
   handoff::LauncherCommandLineInfo switches;
   ParseCommandLine(switches);
+  const bool silent = IsSilentRun(switches);
+  if (silent) ShowNoBoxes(switches.GetSwitchValue(L"logfile"));
+
+  if (StepOutcome gate = CheckPlatformLevel(); gate.Failed()) return Finish(gate);
 
   const PackageFiles files;
   package::PackageTrailer trailer;
@@ -141,10 +153,19 @@ bool LauncherApp::InitInstance() {
   }
 
   StepOutcome outcome = ExtractPackage(files, trailer, workingFolder);
-  if (!outcome.Failed()) outcome = HandOff(files, switches, workingFolder);
+  if (!outcome.Failed()) outcome = HandOff(files, switches, workingFolder, silent);
 
   if (!outcome.keepsFolder) RemoveWorkingFolder(files, workingFolder, folderInUse);
   return Finish(outcome);
 }
+
+bool LauncherApp::Finish(StepOutcome outcome) {
+  // Shown while the working folder, where it stays, is still held.
+  if (outcome.box) platform::ShowMessageBox(*outcome.box);
+  outcome_ = std::move(outcome);
+  return false;
+}
+
+int LauncherApp::ExitInstance() { return ExitStatus(outcome_); }
 
 }  // namespace app

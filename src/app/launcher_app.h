@@ -1,6 +1,7 @@
 // The application object whose InitInstance is the whole run.
 #pragma once
 
+#include "app/run_outcome.h"
 #include "framework/afxwin.h"
 
 namespace app {
@@ -9,8 +10,17 @@ namespace app {
 class LauncherApp : public CWinApp {
  public:
   LauncherApp() : CWinApp(nullptr) {}
-  // Carries out the whole run; always returns false, so the process ends with 0.
+  // Carries out the whole run; always returns false, so that the process ends
+  // with ExitInstance's status.
   bool InitInstance() override;
+  // The run's outcome as the process exit status (app/unattended.h).
+  int ExitInstance() override;
+
+ private:
+  // Ends the run with outcome: shows the box it calls for and keeps it for the exit status.
+  bool Finish(StepOutcome outcome);
+
+  StepOutcome outcome_;
 };
 
 }  // namespace app

@@ -10,9 +10,20 @@
 
 namespace app {
 
+// Why a run stopped before its engine ended, as an unattended caller tells them apart.
+enum class Stop {
+  kNone,              // it did not: the step did its work, or the engine ran
+  kOldSystem,         // the version gate refused the system
+  kDamagedPackage,    // no trailer, an archive or member unreadable, a wrong password, a member missing
+  kNoWorkingFolder,   // the working folder could not be created, held or named
+  kNotExtracted,      // a member could not be written (a full disk, no access, no memory)
+  kEngineNotStarted,  // the engine could not be started or waited for
+};
+
 struct StepOutcome {
-  // 0 when the step did its work. Otherwise the Windows error code that says why
-  // the run cannot go on; after the hand-off, the setup engine's exit code.
+  Stop stop = Stop::kNone;
+  // The Windows error code that says why the run stopped (never 0 then); after the
+  // hand-off, the setup engine's exit code.
   int code = 0;
   // The box this outcome calls for, shown by the run once it has cleaned up; none
   // where nothing more is to be said (a step may have shown boxes as it went).
@@ -20,12 +31,13 @@ struct StepOutcome {
   // For the steps after the working folder was made: whether it stays.
   bool keepsFolder = false;
 
-  bool Failed() const { return code != 0; }
+  bool Failed() const { return stop != Stop::kNone; }
 };
 
-inline StepOutcome Failure(int code, std::optional<platform::MessageBoxRequest> box = std::nullopt,
+// A stop with the system's code where one failed; 1603 where none is known.
+inline StepOutcome Failure(Stop stop, int code, std::optional<platform::MessageBoxRequest> box = std::nullopt,
                            bool keepsFolder = false) {
-  return StepOutcome{code, std::move(box), keepsFolder};
+  return StepOutcome{stop, code != 0 ? code : platform::kErrorInstallFailure, std::move(box), keepsFolder};
 }
 
 // The launcher's own stop box: no owner, the system's default caption, OK and the

@@ -41,7 +41,7 @@ std::wstring AllocateWorkingFolder() {
 namespace {
 
 StepOutcome NotCreated(const std::wstring& folder, int code) {
-  return Failure(code != 0 ? code : platform::kErrorInstallFailure, StopBox(package::texts::FolderNotCreated(folder)));
+  return Failure(Stop::kNoWorkingFolder, code, StopBox(package::texts::FolderNotCreated(folder)));
 }
 
 }  // namespace

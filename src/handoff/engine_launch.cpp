@@ -12,22 +12,22 @@ constexpr int kWaitAttempts = 16;
 
 // The system's code for what just failed. The shell may fail after showing its own
 // box and leave no code behind; a failure must never read as the engine's success.
-int FailureCode() {
+EngineRun Failed() {
   const int error = platform::LastError();
-  return error != 0 ? error : platform::kErrorInvalidFunction;
+  return EngineRun{false, error != 0 ? error : platform::kErrorInvalidFunction};
 }
 }  // namespace
 
-int RunAndWait(const std::wstring& targetPath) {
+EngineRun RunAndWait(const std::wstring& targetPath, bool quiet) {
   const platform::PathParts parts = platform::SplitPath(targetPath);
   platform::ProcessHandle process;
-  if (!process.Start(targetPath, parts.drive + parts.directory)) return FailureCode();
+  if (!process.Start(targetPath, parts.drive + parts.directory, quiet)) return Failed();
 
   bool ended = false;
   for (int attempt = 0; attempt < kWaitAttempts && !ended; ++attempt) ended = process.WaitForEnd();
   uint32_t exitCode = 0;
-  if (!ended || !process.ExitCode(exitCode)) return FailureCode();
-  return static_cast<int>(exitCode);
+  if (!ended || !process.ExitCode(exitCode)) return Failed();
+  return EngineRun{true, static_cast<int>(exitCode)};
 }
 
 }  // namespace handoff

@@ -5,9 +5,16 @@
 
 namespace handoff {
 
+// How a run of the engine went.
+struct EngineRun {
+  bool ended = false;  // it started and ended: code is its exit code
+  int code = 0;        // otherwise the system's error code for the start, the wait or
+                       // reading the exit code, whichever failed (never 0)
+};
+
 // Starts the program at targetPath, with no parameters, in the folder that holds
-// it, and returns its exit code once it has ended; the system's error code when
-// the start, the wait or reading the exit code fails (never 0 then).
-int RunAndWait(const std::wstring& targetPath);
+// it, and waits for its end. A quiet start leaves the Windows shell no box of its
+// own to show when the start fails.
+EngineRun RunAndWait(const std::wstring& targetPath, bool quiet = false);
 
 }  // namespace handoff

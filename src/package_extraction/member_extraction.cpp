@@ -108,8 +108,9 @@ class OutputFileSink final : public MemberSink {
     size_t written = 0;
     // A write that stores less than it was given is as much a failure as one that fails.
     if (file_.Write(data, size, written) && written == size) return true;
+    // The system's reason (a full disk: 112) is the code, as it is the box's text.
     if (platform::LastError() == 0) platform::SetLastError(platform::kErrorWriteFault);
-    return Fail(ReportFatalError(texts::kNotExtracted, platform::kErrorWriteFault));
+    return Fail(ReportFatalError(texts::kNotExtracted, platform::LastError()));
   }
 
   // The code of the failure this sink reported, 0 when none.
@@ -164,7 +165,7 @@ int ExtractMember(Archive& archive, const wchar_t* outputFolder, const wchar_t* 
     case MemberReadStatus::kRead:
       if (closed) return 0;
       if (platform::LastError() == 0) platform::SetLastError(platform::kErrorWriteFault);
-      return ReportFatalError(texts::kNotExtracted, platform::kErrorWriteFault);
+      return ReportFatalError(texts::kNotExtracted, platform::LastError());
     case MemberReadStatus::kMissing:
       // Names of 256 bytes or more are refused by the library: not found either.
       return platform::kErrorFileNotFound;

@@ -46,6 +46,10 @@ enum ErrorCode : int {
 // The separator between the folders of a path.
 extern const wchar_t kPathSeparator;
 
+// True where a process's exit status holds a whole Windows error code (Windows);
+// a POSIX exit status holds 8 bits.
+extern const bool kExitStatusHoldsErrorCodes;
+
 // A system handle (a Win32 HANDLE, a POSIX file descriptor) that closes itself.
 class UniqueHandle {
  public:
@@ -123,6 +127,9 @@ bool RemoveFolder(const std::wstring& path);   // only an empty folder
 bool RemoveFile(const std::wstring& path);
 bool SetAttributesNormal(const std::wstring& path);
 bool PathExists(const std::wstring& path);
+// Appends bytes to the file at path, creating the file, and the folders above it,
+// where missing. False when they could not all be written.
+bool AppendToFile(const std::wstring& path, const std::string& bytes);
 
 // A lock among the processes of one user on choosing and creating folders in
 // directory: a named mutex (name) on Windows, a lock on the directory itself on
@@ -258,8 +265,9 @@ class ProcessHandle {
   ProcessHandle& operator=(const ProcessHandle&) = delete;
 
   // Starts program (the shell's "open" on Windows, a direct start on POSIX) with
-  // directory as its current folder. False, with the last error set, when it fails.
-  bool Start(const std::wstring& program, const std::wstring& directory);
+  // directory as its current folder. False, with the last error set, when it fails;
+  // the Windows shell then shows a box of its own unless quiet.
+  bool Start(const std::wstring& program, const std::wstring& directory, bool quiet = false);
   // True once the process has ended; false when the wait itself failed.
   bool WaitForEnd();
   // The ended process's exit code; false, with the last error set, when unreadable.
@@ -314,5 +322,10 @@ using MessageBoxHandler = int (*)(const MessageBoxRequest&);
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 // The system's own box: a real window on Windows, standard error on POSIX.
 int SystemMessageBox(const MessageBoxRequest& request);
+// Hands a box's text to a debugger (DebugView, Wine's debug channel), as every box
+// shown does, as "caption: text"; nothing on POSIX, which has no such channel.
+void SendToDebugger(const MessageBoxRequest& request);
+// The local time as "YYYY-MM-DD HH:MM:SS".
+std::string LocalTimeText();
 
 }  // namespace platform

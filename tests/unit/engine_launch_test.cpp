@@ -64,14 +64,16 @@ TEST_F(EngineLaunch, ReturnsTheEnginesExitCodeBitForBit) {
   for (const uint32_t code : codes) {
     SCOPED_TRACE(code);
     testsupport::ScopedEnvironmentVariable exitWith("SFX_TEST_EXIT", std::to_wstring(code));
-    EXPECT_EQ(static_cast<uint32_t>(handoff::RunAndWait(engine.engine.wstring())), code);
+    const handoff::EngineRun run = handoff::RunAndWait(engine.engine.wstring());
+    EXPECT_TRUE(run.ended);
+    EXPECT_EQ(static_cast<uint32_t>(run.code), code);
     ExpectNoChildLeft();
   }
 }
 
 TEST_F(EngineLaunch, StartsTheEngineInItsFolderWithoutArguments) {
   EngineFolder engine;
-  ASSERT_EQ(handoff::RunAndWait(engine.engine.wstring()), 0);
+  ASSERT_EQ(handoff::RunAndWait(engine.engine.wstring()).code, 0);
   EXPECT_EQ(engine.Reported("cwd"), engine.folder.u8string());  // the folder, reached through its closing separator
   EXPECT_EQ(engine.Reported("arguments"), "0");
 }
@@ -82,7 +84,7 @@ TEST_F(EngineLaunch, AnEngineEndedByACrashHasFailed) {
   // POSIX: 128 + SIGKILL, as shells report a killed program; Windows: the end the
   // crash gave the process, an access violation.
   const uint32_t expected = testsupport::BoxesOnStandardError() ? 128u + 9u : 0xC0000005u;
-  EXPECT_EQ(static_cast<uint32_t>(handoff::RunAndWait(engine.engine.wstring())), expected);
+  EXPECT_EQ(static_cast<uint32_t>(handoff::RunAndWait(engine.engine.wstring()).code), expected);
   ExpectNoChildLeft();
 }
 
@@ -98,7 +100,17 @@ TEST_F(EngineLaunch, AMissingProgramGivesTheSystemsCode) {
   constexpr int kErrorInvalidWindowHandle = 1400;
   const int expected = testsupport::BoxesOnStandardError() ? platform::kErrorFileNotFound : kErrorInvalidWindowHandle;
   testsupport::ScratchFolder scratch;
-  EXPECT_EQ(handoff::RunAndWait((scratch.Path() / "missing.exe").wstring()), expected);
+  const handoff::EngineRun run = handoff::RunAndWait((scratch.Path() / "missing.exe").wstring());
+  EXPECT_FALSE(run.ended);
+  EXPECT_EQ(run.code, expected);
+}
+
+// A silent run's start: the shell shows nothing and leaves the start's own reason.
+TEST_F(EngineLaunch, AQuietStartOfAMissingProgramGivesTheStartsOwnCode) {
+  testsupport::ScratchFolder scratch;
+  const handoff::EngineRun run = handoff::RunAndWait((scratch.Path() / "missing.exe").wstring(), true);
+  EXPECT_FALSE(run.ended);
+  EXPECT_EQ(run.code, platform::kErrorFileNotFound);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <utility>
 
 #include "platform/platform.h"
@@ -23,6 +24,7 @@ std::string Native(const std::wstring& path) { return WideToBytes(path); }
 }  // namespace
 
 const wchar_t kPathSeparator = L'/';
+const bool kExitStatusHoldsErrorCodes = false;
 
 bool UniqueHandle::Close() {
   if (value_ == kNone) return true;
@@ -102,6 +104,23 @@ bool CreateFolder(const std::wstring& path) {
 
 bool RemoveFolder(const std::wstring& path) { return rmdir(Native(path).c_str()) == 0 || FailWithErrno(); }
 
+bool AppendToFile(const std::wstring& path, const std::string& bytes) {
+  const std::string native = Native(path);
+  const size_t slash = native.find_last_of('/');
+  if (slash != std::string::npos && slash > 0) CreateFolderTreeAnsi(native.substr(0, slash).c_str());  // the open tells
+  const int file = open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (file < 0) return FailWithErrno();
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t wrote = write(file, bytes.data() + done, bytes.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) break;
+    done += static_cast<size_t>(wrote);
+  }
+  const bool complete = done == bytes.size() || FailWithErrno();
+  return close(file) == 0 && complete;
+}
+
 bool RemoveFile(const std::wstring& path) {
   const std::string native = Native(path);
   struct stat info;
@@ -169,6 +188,16 @@ std::string ToAnsi(const std::wstring& text) { return WideToBytes(text); }
 std::wstring FromAnsi(const std::string& text) { return BytesToWide(text); }
 std::optional<std::string> ToAnsiExact(const std::wstring& text) { return WideToBytes(text); }
 std::wstring ShortPath(const std::wstring& path) { return path; }
+
+void SendToDebugger(const MessageBoxRequest&) {}
+
+std::string LocalTimeText() {
+  const time_t now = time(nullptr);
+  struct tm local {};
+  char text[32] = "";
+  if (localtime_r(&now, &local) != nullptr) strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
 
 int SystemMessageBox(const MessageBoxRequest& request) {
   // A box on a terminal: the caption first where there is one, then the text.

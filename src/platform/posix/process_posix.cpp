@@ -141,7 +141,7 @@ class SpawnActions {
   bool ready_;
 };
 
-bool ProcessHandle::Start(const std::wstring& program, const std::wstring& directory) {
+bool ProcessHandle::Start(const std::wstring& program, const std::wstring& directory, bool /*quiet*/) {
   std::string path = WideToBytes(program);
   char* const argv[] = {path.data(), nullptr};
   SpawnActions actions;

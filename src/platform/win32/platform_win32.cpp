@@ -1,14 +1,18 @@
 // The program, its arguments, folders, files and text through the Win32 API.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
 namespace platform {
 
 const wchar_t kPathSeparator = L'\\';
+const bool kExitStatusHoldsErrorCodes = true;
 
 bool UniqueHandle::Close() {
   if (value_ == kNone) return true;
@@ -88,6 +92,23 @@ bool SetAttributesNormal(const std::wstring& path) {
   return SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
 }
 bool PathExists(const std::wstring& path) { return _waccess(path.c_str(), 0) == 0; }
+
+bool AppendToFile(const std::wstring& path, const std::string& bytes) {
+  // The folders above it, from the full path: the shell creates no relative one.
+  std::vector<wchar_t> full(32768);
+  const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (length == 0 || length >= full.size()) return false;
+  const PathParts parts = SplitPath(full.data());
+  const std::wstring folder = parts.drive + parts.directory;
+  if (!PathExists(folder)) SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);  // the open tells
+  HANDLE file = CreateFileW(full.data(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool wrote = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE &&
+                     written == bytes.size();
+  return CloseHandle(file) != FALSE && wrote;
+}
 
 bool ReadOnlyFile::Open(const std::wstring& path) {
   Close();
@@ -188,11 +209,29 @@ std::wstring FromAnsi(const std::string& text) {
   return result;
 }
 
+void SendToDebugger(const MessageBoxRequest& request) {
+  const std::wstring debugText = (request.caption ? *request.caption : L"Error") + L": " + request.text + L"\n";
+  OutputDebugStringW(debugText.c_str());
+}
+
+std::string LocalTimeText() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const unsigned fields[] = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+  const char separators[] = "-- ::";  // after each field but the last
+  std::string text;
+  for (size_t i = 0; i < 6; ++i) {
+    const std::string digits = std::to_string(fields[i]);
+    text += std::string(digits.size() < 2 ? 2 - digits.size() : 0, '0') + digits;
+    if (i < 5) text.push_back(separators[i]);
+  }
+  return text;
+}
+
 int SystemMessageBox(const MessageBoxRequest& request) {
   // Also for a debugger (DebugView, Wine's debug output): where no one sees the
   // screen, an administrator can still read what the box said.
-  const std::wstring debugText = (request.caption ? *request.caption : L"Error") + L": " + request.text + L"\n";
-  OutputDebugStringW(debugText.c_str());
+  SendToDebugger(request);
   return MessageBoxW(nullptr, request.text.c_str(), request.caption ? request.caption->c_str() : nullptr,
                      request.style);
 }

@@ -11,12 +11,12 @@ bool WriteProfileEntry(const std::wstring& section, const std::wstring& key, con
   return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != FALSE;
 }
 
-bool ProcessHandle::Start(const std::wstring& program, const std::wstring& directory) {
+bool ProcessHandle::Start(const std::wstring& program, const std::wstring& directory, bool quiet) {
   process_.Close();
   SHELLEXECUTEINFOW info;
   ZeroMemory(&info, sizeof info);
   info.cbSize = sizeof info;  // 60 bytes in the 32-bit layout
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | (quiet ? SEE_MASK_FLAG_NO_UI : 0);
   info.lpVerb = L"open";
   info.lpFile = program.c_str();
   info.lpDirectory = directory.c_str();
