@@ -109,7 +109,7 @@ TEST(Faults, APackageCutAtAnyBoundary) {
     box.Scratch().Write("Package.exe", whole.substr(0, c.size));
     fs::permissions(package, fs::perms::owner_all, fs::perm_options::add);
     const auto result = box.Start(package);
-    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(result.exitCode, c.runs ? 0u : testsupport::ExitStatus(1620, 65));
     testsupport::ExpectBoxes(result, c.runs ? std::vector<testsupport::ExpectedBox>{}
                                             : std::vector<testsupport::ExpectedBox>{testsupport::CorruptFileBox()});
     EXPECT_EQ(fs::exists(box.Report() / "report.txt"), c.runs);
@@ -140,7 +140,7 @@ TEST(Faults, AnArchiveThatCannotBeOpenedLeavesTheEmptyFolder) {
     SCOPED_TRACE(c.what);
     LauncherSandbox box;
     const auto result = box.Start(testsupport::WritePackage(box.Scratch().Path() / "Package.exe", c.payload));
-    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(result.exitCode, testsupport::ExitStatus(1620, 65));
     testsupport::ExpectBoxes(
         result, {testsupport::FatalErrorBox("Package", L"Corrupt archive!", testsupport::kLastErrorAfterZipFailure),
                  testsupport::CorruptFileBox()});
@@ -155,7 +155,7 @@ TEST(Faults, AnEngineThatCannotRunIsCleanedUpSilently) {
   testsupport::PackageContent content;  // the engine member is no program at all
   const auto result = box.Start(testsupport::WritePackage(
       box.Scratch().Path() / "Package.exe", testsupport::PackagePayload(content, kPassword)));
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, 71u);
   testsupport::ExpectBoxes(result, {});
   EXPECT_TRUE(box.TempEntries().empty());
 }
@@ -166,7 +166,8 @@ TEST(Faults, AllWorkingFolderNamesTaken) {
   for (int n = 0; n < 200; ++n) std::ofstream(box.Temp() / ("KIVOTemp" + std::to_string(n))) << "taken";
   const auto result = box.Start(testsupport::WritePackage(
       box.Scratch().Path() / "Package.exe", testsupport::PackagePayload(content, kPassword)));
-  EXPECT_EQ(result.exitCode, 0u);
+  // The one name left to try is the temporary directory itself, which exists.
+  EXPECT_EQ(result.exitCode, testsupport::ExitStatus(183, 73));
   testsupport::ExpectBoxes(result, {testsupport::FolderNotCreatedBox(box.Temp())});
   EXPECT_EQ(box.TempEntries().size(), 200u);
   EXPECT_FALSE(fs::exists(box.Report()));
@@ -180,13 +181,19 @@ TEST(Faults, ADiskThatFillsUpWhileAMemberIsWritten) {
   testsupport::PackageContent content;  // the engine never starts: its 200,000 bytes fit
   content.ui = testsupport::SampleBytes(400000, 9);  // more than the disk holds
   content.exp.clear();                               // an empty file needs no space
-  const auto result =
-      testsupport::RunProgram(testsupport::WritePackage(box.Scratch().Path() / "Package.exe",
-                                                        testsupport::PackagePayload(content, kPassword)),
-                              {}, {{"TMPDIR", (box.Scratch().Path() / "small").wstring()}});
-  EXPECT_EQ(result.exitCode, 0u);
-  testsupport::ExpectBoxes(result, DiskFullBoxes());
-  EXPECT_TRUE(fs::is_empty(box.Scratch().Path() / "small"));
+  const fs::path package = testsupport::WritePackage(box.Scratch().Path() / "Package.exe",
+                                                     testsupport::PackagePayload(content, kPassword));
+  const fs::path log = box.Scratch().Path() / "setup.log";
+  for (const bool silent : {false, true}) {
+    SCOPED_TRACE(silent ? "silent" : "interactive");
+    const auto result = testsupport::RunProgram(
+        package, silent ? std::vector<std::wstring>{L"/silent", L"/logfile", log.wstring()} : std::vector<std::wstring>{},
+        {{"TMPDIR", (box.Scratch().Path() / "small").wstring()}});
+    EXPECT_EQ(result.exitCode, 74u);
+    testsupport::ExpectBoxes(result, silent ? std::vector<testsupport::ExpectedBox>{} : DiskFullBoxes());
+    testsupport::ExpectLogLines(log, silent ? DiskFullBoxes() : std::vector<testsupport::ExpectedBox>{});
+    EXPECT_TRUE(fs::is_empty(box.Scratch().Path() / "small"));
+  }
 }
 
 TEST(Faults, ATemporaryDirectoryThatCannotBeWritten) {
@@ -198,7 +205,7 @@ TEST(Faults, ATemporaryDirectoryThatCannotBeWritten) {
   const auto result = testsupport::RunProgram(
       testsupport::WritePackage(box.Scratch().Path() / "Package.exe", package::BuildPackageTrailer(kPassword, "", 1)),
       {}, {{"TMPDIR", temp.wstring()}});
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, 73u);
   testsupport::ExpectBoxes(result, {testsupport::FolderNotCreatedBox(temp / "KIVOTemp0")});
 }
 
@@ -253,7 +260,7 @@ class InjectedFault : public testing::Test {
 TEST_F(InjectedFault, AnExtractedFileWhoseCloseFailsIsNotExtracted) {
   // Closing reports a write the system had deferred, to a disk that is full by then.
   const auto result = RunWith("close:setup.dat");
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, 74u);
   testsupport::ExpectBoxes(result, DiskFullBoxes());
   EXPECT_TRUE(box_.TempEntries().empty());
   EXPECT_FALSE(fs::exists(box_.Report()));  // the engine never ran
@@ -261,7 +268,7 @@ TEST_F(InjectedFault, AnExtractedFileWhoseCloseFailsIsNotExtracted) {
 
 TEST_F(InjectedFault, AnEngineThatCannotBeStartedInItsFolderIsNotStarted) {
   const auto result = RunWith("addchdir:KIVOTemp0");
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, 71u);
   testsupport::ExpectBoxes(result, {});  // a failed start is cleaned up silently
   EXPECT_TRUE(box_.TempEntries().empty());
   EXPECT_FALSE(fs::exists(box_.Report()));  // not even somewhere else
@@ -270,7 +277,7 @@ TEST_F(InjectedFault, AnEngineThatCannotBeStartedInItsFolderIsNotStarted) {
 TEST_F(InjectedFault, AWorkingFolderThatCannotBeHeldIsReported) {
   // Unheld, the empty folder could be taken for a leftover by another launcher.
   const auto result = RunWith("flock:KIVOTemp0");
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, 73u);
   testsupport::ExpectBoxes(result, {testsupport::FolderNotCreatedBox(box_.WorkingFolder())});
   EXPECT_TRUE(box_.TempEntries().empty());
   EXPECT_FALSE(fs::exists(box_.Report()));

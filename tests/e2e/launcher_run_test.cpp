@@ -19,9 +19,9 @@ constexpr char kPassword[] = "Pa55-word";
 TEST(LauncherRun, AFileWithoutMarkerIsCorrupt) {
   LauncherSandbox box;
   const fs::path package = testsupport::WritePackage(box.Scratch().Path() / "Package.exe", "");
-  const auto result = box.Start(package, {L"/silent"});
+  const auto result = box.Start(package);
   ASSERT_TRUE(result.started);
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, testsupport::ExitStatus(1620, 65));
   testsupport::ExpectBoxes(result, {testsupport::CorruptFileBox()});
   EXPECT_TRUE(box.TempEntries().empty());
 }
@@ -37,8 +37,9 @@ TEST(LauncherRun, TheTypicalRunHandsOverToTheEngine) {
 
   const auto result = box.Start(package, {L"/silent", L"/logfile", log}, {{"SFX_TEST_EXIT", exitCode}});
   ASSERT_TRUE(result.started);
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, testsupport::ExitStatus(3010, 0));  // the engine's own
   testsupport::ExpectBoxes(result, {});
+  testsupport::ExpectLogLines(log, {});  // the launcher had nothing to say
 
   // The engine ran in the working folder, under the package's name, with no arguments.
   const std::string report = testsupport::ReadFileBytes(box.Report() / "report.txt");
@@ -92,7 +93,7 @@ TEST(LauncherRun, TheEnginesExitCodeDecidesWhetherTheFolderStays) {
     SCOPED_TRACE(c.exitCode);
     EnginePackage run;
     const auto result = run.box.Start(run.Write(), {}, {{"SFX_TEST_EXIT", std::to_wstring(c.exitCode)}});
-    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(result.exitCode, c.exitCode);  // passed on
     testsupport::ExpectBoxes(result, {});  // no message either way
     EXPECT_TRUE(fs::exists(run.box.Report() / "report.txt"));  // the engine did run
     if (c.keeps) {
@@ -115,7 +116,7 @@ TEST(LauncherRun, ARenamedPackageRunsItsEngineUnderTheNewName) {
 TEST(LauncherRun, FilesTheEngineLeavesKeepTheFolderAfterAFailure) {
   EnginePackage run;
   const auto result = run.box.Start(run.Write(), {}, {{"SFX_TEST_EXIT", L"5"}, {"SFX_TEST_LEAVE", L"engine.log"}});
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, 5u);
   testsupport::ExpectBoxes(result, {});
   EXPECT_EQ(run.box.TempEntries("KIVOTemp0"), std::vector<std::string>{"engine.log"});
 }
@@ -123,7 +124,8 @@ TEST(LauncherRun, FilesTheEngineLeavesKeepTheFolderAfterAFailure) {
 TEST(LauncherRun, AnEngineThatCrashesIsCleanedUpSilently) {
   EnginePackage run;
   const auto result = run.box.Start(run.Write(), {}, {{"SFX_TEST_CRASH", L"1"}});
-  EXPECT_EQ(result.exitCode, 0u);
+  // The crash as the system reports it: an access violation; a killed program's 128 + 9.
+  EXPECT_EQ(result.exitCode, testsupport::ExitStatus(0xC0000005u, 128u + 9u));
   testsupport::ExpectBoxes(result, {});
   EXPECT_TRUE(run.box.TempEntries().empty());
 }
@@ -170,7 +172,7 @@ TEST(LauncherRun, AFailedExtractionLeavesNothingBehind) {
         box.Scratch().Path() / "Package.exe",
         testsupport::ZipBytes(c.members(content)) + package::BuildPackageTrailer(c.trailerPassword, "", 1));
     const auto result = box.Start(package);
-    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(result.exitCode, testsupport::ExitStatus(1620, 65));
     testsupport::ExpectBoxes(result, c.boxes);
     EXPECT_TRUE(box.TempEntries().empty());
     EXPECT_FALSE(fs::exists(box.Report()));  // the engine never ran
@@ -235,7 +237,7 @@ TEST(LauncherRun, AFolderThatCannotBeCreatedIsReported) {
   const fs::path missing = box.Scratch().Path() / "no such temp";
   const auto result = testsupport::RunProgram(
       package, {}, {{"TMPDIR", missing.wstring()}, {"TMP", missing.wstring()}, {"TEMP", missing.wstring()}});
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, testsupport::ExitStatus(3, 73));  // Windows: the path was not found
   testsupport::ExpectBoxes(result, {testsupport::FolderNotCreatedBox(missing / "KIVOTemp0")});
   EXPECT_FALSE(fs::exists(missing));
 }

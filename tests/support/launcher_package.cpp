@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
+#include <regex>
 
 #include "package/package_trailer.h"
 #include "platform/platform.h"
@@ -80,6 +82,32 @@ void ExpectBoxes(const ProgramResult& result, const std::vector<ExpectedBox>& ex
   EXPECT_EQ(result.standardError, wanted);
 #endif
 }
+
+void ExpectLogLines(const fs::path& log, const std::vector<ExpectedBox>& expected) {
+  std::vector<std::string> wanted;
+  for (const ExpectedBox& box : expected) {
+    std::string line = box.caption.value_or("Error") + ": ";
+    for (const char ch : box.text) {
+      if (ch != '\r' && ch != '\n') {
+        line.push_back(ch);
+      } else if (line.back() != ' ') {
+        line.push_back(' ');
+      }
+    }
+    while (line.back() == ' ') line.pop_back();
+    wanted.push_back(line);
+  }
+  std::vector<std::string> logged;
+  std::istringstream lines(fs::exists(log) ? ReadFileBytes(log) : std::string());
+  const std::regex stamped("(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d) (.*)");
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch parts;
+    logged.push_back(std::regex_match(line, parts, stamped) ? parts[2].str() : "<not stamped> " + line);
+  }
+  EXPECT_EQ(logged, wanted);
+}
+
+uint32_t ExitStatus(uint32_t windows, uint32_t posix) { return BoxesOnStandardError() ? posix : windows; }
 
 int BoxChecks() { return g_boxChecks; }
 

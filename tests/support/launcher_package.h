@@ -58,6 +58,15 @@ inline constexpr int kLastErrorAfterZipFailure = 2;
 // writes them to standard error ("caption: text"), on Windows as they appeared on
 // the screen (which needs SFX_WINE_SCREEN=xvfb under Wine).
 void ExpectBoxes(const ProgramResult& result, const std::vector<ExpectedBox>& expected);
+// That a silent run's log holds one line per box expected, in order: the local
+// time, then what the box would have said, "caption: text" (caption "Error" where
+// it has none), its line breaks as spaces.
+void ExpectLogLines(const std::filesystem::path& log, const std::vector<ExpectedBox>& expected);
+
+// The exit status a run ends with in this build: the first in the Windows build,
+// the second in the POSIX one (whose statuses hold 8 bits).
+uint32_t ExitStatus(uint32_t windows, uint32_t posix);
+
 // How many times this process checked a run's boxes.
 int BoxChecks();
 

@@ -23,7 +23,7 @@ TEST(DllPlanting, ALibraryBesideThePackageIsNotLoaded) {
   // another file first; native first, it loads what it finds, as Windows does.
   const WineAppDefault nativeFirst(L"Planted Setup.exe", L"DllOverrides", L"uxtheme", L"native,builtin");
   const auto result = box.Start(package);
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, 1620u);
   EXPECT_EQ(result.boxes, std::vector<ObservedBox>{CorruptFileBox()});
   EXPECT_FALSE(fs::exists(downloads / "uxtheme.dll.loaded"));
 }

@@ -49,7 +49,7 @@ TEST(LauncherBoxes, AFileWithoutMarkerIsCorrupt) {
   const fs::path package = testsupport::WritePackage(box.Scratch().Path() / "Package.exe", "");
   const auto result = box.Start(package);
   ASSERT_TRUE(result.started);
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, 1620u);
   EXPECT_EQ(result.boxes, std::vector<ObservedBox>{CorruptFileBox()});
   EXPECT_TRUE(box.TempEntries().empty());
 }
@@ -59,7 +59,7 @@ TEST(LauncherBoxes, AFolderThatCannotBeCreatedIsNamedInTheBox) {
   const fs::path package = testsupport::WritePackage(box.Scratch().Path() / "Package.exe", GoodPayload({}));
   const fs::path missing = box.Scratch().Path() / "no such temp";
   const auto result = box.Start(package, {}, {{"TMP", missing.wstring()}, {"TEMP", missing.wstring()}});
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, 3u);  // ERROR_PATH_NOT_FOUND
   EXPECT_EQ(result.boxes,
             std::vector<ObservedBox>{Box(L"Error",
                                          L"The installer has insufficient privileges to create this directory:\n" +
@@ -73,7 +73,7 @@ TEST(LauncherBoxes, AnArchiveThatCannotBeOpenedLeavesTheEmptyFolder) {
   const fs::path package =
       testsupport::WritePackage(box.Scratch().Path() / "Package.exe", package::BuildPackageTrailer(kPassword, "", 1));
   const auto result = box.Start(package);
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, 1620u);
   // No system call failed: opening the file left the last error at 0, shown as 1.
   EXPECT_EQ(result.boxes,
             (std::vector<ObservedBox>{FatalErrorBox(L"Package", L"Corrupt archive!", 1), CorruptFileBox()}));
@@ -135,7 +135,7 @@ TEST(LauncherBoxes, FailedExtractionsShowTheirBoxesThenCorruptFile) {
     const fs::path package = testsupport::WritePackage(box.Scratch().Path() / c.packageName,
                                                        c.payload(testsupport::ContentWithTestEngine()));
     const auto result = box.Start(package);
-    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(result.exitCode, 1620u);
     EXPECT_EQ(result.boxes, c.boxes);
     EXPECT_TRUE(box.TempEntries().empty());
     EXPECT_FALSE(fs::exists(box.Report()));  // the engine never ran
@@ -153,7 +153,7 @@ TEST(LauncherBoxes, TheEnginesExitCodeDecidesWhetherTheFolderStays) {
     const fs::path package = testsupport::WritePackage(box.Scratch().Path() / "Package.exe",
                                                        GoodPayload(testsupport::ContentWithTestEngine()));
     const auto result = box.Start(package, {}, {{"SFX_TEST_EXIT", std::to_wstring(c.exitCode)}});
-    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(result.exitCode, c.exitCode);
     EXPECT_TRUE(result.boxes.empty());
     EXPECT_TRUE(fs::exists(box.Report() / "report.txt"));  // the engine did run
     if (c.keeps) {
@@ -180,7 +180,7 @@ TEST(LauncherBoxes, PackageNamesOutsideTheCodePageRunTheirEngine) {
     const auto content = testsupport::ContentWithTestEngine();
     const fs::path package = testsupport::WritePackage(box.Scratch().Path() / c.packageName, GoodPayload(content));
     const auto result = box.Start(package, {L"/silent"}, {{"SFX_TEST_EXIT", L"1602"}});
-    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(result.exitCode, 1602u);
     EXPECT_TRUE(result.boxes.empty());
     const std::string report = testsupport::ReadFileBytes(box.Report() / "report.txt");
     EXPECT_EQ(testsupport::ValueOf(report, "self"), (box.WorkingFolder() / c.engineName).u8string());

@@ -45,12 +45,20 @@ TEST(VersionGate, RealVersionReports) {
         testsupport::WritePackage(box.Scratch().Path() / (appName + L".exe"),
                                   testsupport::PackagePayload(testsupport::PackageMembers(content, "pw"), "pw"));
     const auto result = box.Start(package);
-    EXPECT_EQ(result.exitCode, 0u);
     if (c.refused) {
+      EXPECT_EQ(result.exitCode, 1150u);  // ERROR_OLD_WIN_VERSION
       EXPECT_EQ(result.boxes, std::vector<ObservedBox>{VersionBox(appName)});
       EXPECT_TRUE(box.TempEntries().empty());
       EXPECT_FALSE(fs::exists(box.Report()));
+      // Unattended, the gate refuses without a box, and says why in the log.
+      const fs::path log = box.Scratch().Path() / "logs" / "setup.log";
+      const auto silent = box.Start(package, {L"/silent", L"/logfile", log.wstring()});
+      EXPECT_EQ(silent.exitCode, 1150u);
+      EXPECT_TRUE(silent.boxes.empty());
+      EXPECT_FALSE(silent.timedOut);
+      testsupport::ExpectLogLines(log, {{testsupport::Utf8(appName), "Minimum OS is WinXP SP 3."}});
     } else {
+      EXPECT_EQ(result.exitCode, 0u);
       EXPECT_TRUE(result.boxes.empty());
       EXPECT_TRUE(fs::exists(box.Report() / "report.txt"));  // the engine ran
       EXPECT_EQ(box.TempEntries("KIVOTemp0").size(), 5u);
