@@ -4,11 +4,14 @@
 #include <array>
 
 #include "platform/platform.h"
+#include "zip_codec.h"
 
 namespace package {
 namespace {
 
 constexpr unsigned kEncryptedFlag = 1;
+constexpr int kStored = 0;
+constexpr int kDeflated = Z_DEFLATED;
 
 }  // namespace
 
@@ -40,6 +43,7 @@ void StreamCurrentMember(unzFile archive, const char* password, const platform::
   } else if (!sink.Begin()) {
     result.status = MemberReadStatus::kNotStored;
   } else {
+    unsigned long crc = 0;
     for (;;) {
       const int count = unzReadCurrentFile(archive, buffer.Data(), static_cast<unsigned>(buffer.Size()));
       if (count < 0) {
@@ -50,10 +54,17 @@ void StreamCurrentMember(unzFile archive, const char* password, const platform::
       if (count == 0) {
         // A compressed stream that ends before the member's size (garbage from a
         // wrong password can) is cut short, and the library skips its CRC check then.
-        if (result.bytesRead != result.info.size) result.status = MemberReadStatus::kDataDamaged;
+        if (result.bytesRead != result.info.size) {
+          result.status = MemberReadStatus::kDataDamaged;
+        } else if (static_cast<uint32_t>(crc) != result.info.crc) {
+          // The library compares the CRC too, but not in every case (not for data it
+          // hands on undecoded): every byte the sink got is checked here.
+          result.status = MemberReadStatus::kCrcMismatch;
+        }
         break;
       }
       result.bytesRead += static_cast<uint64_t>(count);
+      crc = zip_crc32(crc, reinterpret_cast<const unsigned char*>(buffer.Data()), static_cast<size_t>(count));
       if (!sink.Store(buffer.Data(), static_cast<size_t>(count))) {
         result.status = MemberReadStatus::kNotStored;
         break;
@@ -81,6 +92,10 @@ MemberReadResult ReadMemberNamed(Archive& archive, const char* name, const char*
     result.status = MemberReadStatus::kEntryDamaged;
   } else if (const platform::CommittedBuffer buffer(kMemberTransferSize); !buffer) {
     result.status = MemberReadStatus::kNoMemory;
+  } else if (result.info.method != kStored && result.info.method != kDeflated) {
+    // The library would hand on the data of some other methods undecoded.
+    result.status = MemberReadStatus::kOpenRefused;
+    result.libraryResult = UNZ_BADZIPFILE;
   } else if (!sink.Prepare(result.info)) {
     result.status = MemberReadStatus::kNotStored;
   } else {

@@ -146,7 +146,7 @@ TEST(LauncherRun, LeftoversOfEarlierRuns) {
 TEST(LauncherRun, AFailedExtractionLeavesNothingBehind) {
   struct Case {
     const char* what;
-    std::function<std::vector<sfxpkg::ArchiveMember>(const testsupport::PackageContent&)> members;
+    std::function<std::string(const testsupport::PackageContent&)> zip;
     std::string trailerPassword;
     std::vector<testsupport::ExpectedBox> boxes;
   };
@@ -157,12 +157,27 @@ TEST(LauncherRun, AFailedExtractionLeavesNothingBehind) {
        [](const testsupport::PackageContent& c) {
          auto members = testsupport::PackageMembers(c, kPassword);
          members.erase(members.begin() + 2);
-         return members;
+         return testsupport::ZipBytes(members);
        },
        kPassword, {testsupport::CorruptFileBox()}},
-      {"a wrong password", [](const testsupport::PackageContent& c) { return testsupport::PackageMembers(c, kPassword); },
+      {"a wrong password",
+       [](const testsupport::PackageContent& c) { return testsupport::ZipBytes(testsupport::PackageMembers(c, kPassword)); },
        "not the password",
        {corruptArchive, corruptArchive, corruptArchive, corruptArchive, testsupport::CorruptFileBox()}},
+      // The zip library hands a bzip2 member on undecoded (here the stored engine
+      // with the cipher's 12-byte header in front) and checks no CRC: a damaged
+      // engine must never start.
+      {"the engine stored under bzip2's method, its CRC wrong",
+       [](const testsupport::PackageContent& c) {
+         using testsupport::EntryField;
+         std::string zip = testsupport::ZipBytes(testsupport::PackageMembers(c, kPassword, 0));
+         zip = testsupport::WithEntryField(zip, "A1", EntryField::kMethod, 12);
+         zip = testsupport::WithEntryField(zip, "A1", EntryField::kSize, static_cast<uint32_t>(c.engine.size() + 12));
+         return testsupport::WithEntryField(zip, "A1", EntryField::kCrc, 0x12345678);
+       },
+       kPassword,
+       {testsupport::FatalErrorBox("Package", L"Passwort scheint fehlerhaft.", testsupport::kLastErrorAfterZipFailure),
+        testsupport::CorruptFileBox()}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -170,7 +185,7 @@ TEST(LauncherRun, AFailedExtractionLeavesNothingBehind) {
     const auto content = testsupport::ContentWithTestEngine();
     const fs::path package = testsupport::WritePackage(
         box.Scratch().Path() / "Package.exe",
-        testsupport::ZipBytes(c.members(content)) + package::BuildPackageTrailer(c.trailerPassword, "", 1));
+        c.zip(content) + package::BuildPackageTrailer(c.trailerPassword, "", 1));
     const auto result = box.Start(package);
     EXPECT_EQ(result.exitCode, testsupport::ExitStatus(1620, 65));
     testsupport::ExpectBoxes(result, c.boxes);

@@ -22,6 +22,27 @@ sfxpkg::ArchiveMember Member(const std::string& name, const std::string& data, c
   return member;
 }
 
+std::string WithEntryField(std::string zip, const std::string& member, EntryField field, uint32_t value) {
+  struct Header {
+    const char* signature;
+    size_t methodAt, crcAt, sizeAt, nameLengthAt, nameAt;
+  };
+  const auto word = [&zip](size_t at) {
+    return static_cast<size_t>(static_cast<uint8_t>(zip[at]) | static_cast<uint8_t>(zip[at + 1]) << 8);
+  };
+  for (const Header& header : {Header{"PK\x03\x04", 8, 14, 22, 26, 30}, Header{"PK\x01\x02", 10, 16, 24, 28, 46}}) {
+    for (size_t at = zip.find(header.signature); at != std::string::npos; at = zip.find(header.signature, at + 4)) {
+      if (zip.compare(at + header.nameAt, word(at + header.nameLengthAt), member) != 0) continue;
+      const size_t fieldAt = at + (field == EntryField::kMethod ? header.methodAt
+                                   : field == EntryField::kCrc  ? header.crcAt
+                                                                : header.sizeAt);
+      const size_t size = field == EntryField::kMethod ? 2 : 4;
+      for (size_t i = 0; i < size; ++i) zip[fieldAt + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+  }
+  return zip;
+}
+
 std::string SampleBytes(size_t n, unsigned seed) {
   std::string bytes(n, '\0');
   uint32_t state = seed * 2654435761u + 1;

@@ -14,6 +14,11 @@ std::string ZipBytes(const std::vector<sfxpkg::ArchiveMember>& members);
 sfxpkg::ArchiveMember Member(const std::string& name, const std::string& data, const std::string& password,
                              int level = 9);
 
+// The archive with a field of one member's entries changed, in its local header and
+// in the central directory: its compression method, its CRC-32 or its size.
+enum class EntryField { kMethod, kCrc, kSize };
+std::string WithEntryField(std::string zip, const std::string& member, EntryField field, uint32_t value);
+
 // Data that compresses somewhat, like a program: n bytes from a fixed seed.
 std::string SampleBytes(size_t n, unsigned seed = 1);
 

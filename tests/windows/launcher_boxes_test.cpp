@@ -23,26 +23,6 @@ constexpr char kPassword[] = "Pa55-word";
 
 std::string GoodPayload(const PackageContent& content) { return testsupport::PackagePayload(content, kPassword); }
 
-uint16_t Word(const std::string& bytes, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8);
-}
-
-// The archive with one member's compression method changed, in its local header
-// and in the central directory, to one the zip library cannot read.
-std::string WithMethod(std::string zip, const std::string& member, uint16_t method) {
-  struct Header {
-    const char* signature;
-    size_t methodAt, nameLengthAt, nameAt;
-  };
-  for (const Header& header : {Header{"PK\x03\x04", 8, 26, 30}, Header{"PK\x01\x02", 10, 28, 46}}) {
-    for (size_t at = zip.find(header.signature); at != std::string::npos; at = zip.find(header.signature, at + 4)) {
-      if (zip.compare(at + header.nameAt, Word(zip, at + header.nameLengthAt), member) != 0) continue;
-      zip[at + header.methodAt] = static_cast<char>(method & 0xFF);
-      zip[at + header.methodAt + 1] = static_cast<char>(method >> 8);
-    }
-  }
-  return zip;
-}
 
 TEST(LauncherBoxes, AFileWithoutMarkerIsCorrupt) {
   LauncherSandbox box;
@@ -124,7 +104,8 @@ TEST(LauncherBoxes, FailedExtractionsShowTheirBoxesThenCorruptFile) {
       {"A3 packed with a method the zip library lacks",
        L"Package.exe",
        [](const PackageContent& c) {
-         return WithMethod(testsupport::ZipBytes(testsupport::PackageMembers(c, kPassword)), "A3", 14) +
+         return testsupport::WithEntryField(testsupport::ZipBytes(testsupport::PackageMembers(c, kPassword)), "A3",
+                                            testsupport::EntryField::kMethod, 14) +
                 package::BuildPackageTrailer(kPassword, "", 1);
        },
        {FatalErrorBox(L"Package", L"Passwort scheint fehlerhaft.", 1), CorruptFileBox()}},
