@@ -32,7 +32,12 @@ bool KeepsWorkingFolder(int exitCode) { return exitCode == 0 || exitCode == 1641
 
 // The package file this launcher runs from, and the names its members get.
 struct PackageFiles {
+  PackageFiles() { image.OpenRunningProgram(); }
+
   std::wstring launcherPath = platform::ModuleFileName();
+  // The package, open for the whole run: its trailer and its archive are read from
+  // the file that was started, which nobody can change or replace meanwhile.
+  platform::ReadOnlyFile image;
   // The setup engine is extracted and started under the package's own current name;
   // where that name has characters the extraction's code page lacks, under one that
   // has none. Extraction, start and clean-up agree on it.
@@ -59,8 +64,8 @@ StepOutcome CheckPlatformLevel() {
 }
 
 // A launcher file that cannot be opened is not the end: the run goes on without a password.
-StepOutcome ReadTrailer(const PackageFiles& files, package::PackageTrailer& trailer) {
-  if (package::ReadPackageTrailer(files.launcherPath, trailer) != package::TrailerOutcome::kDamaged) return {};
+StepOutcome ReadTrailer(PackageFiles& files, package::PackageTrailer& trailer) {
+  if (package::ReadPackageTrailer(files.image, trailer) != package::TrailerOutcome::kDamaged) return {};
   return CorruptFile(Stop::kDamagedPackage, platform::kErrorInstallPackageInvalid);
 }
 
@@ -80,7 +85,7 @@ StepOutcome MemberFailure(int code) {
 
 // The four members into the working folder, each failure with its own box as it
 // happens; a damaged package is said once more at the end.
-StepOutcome ExtractPackage(const PackageFiles& files, const package::PackageTrailer& trailer,
+StepOutcome ExtractPackage(PackageFiles& files, const package::PackageTrailer& trailer,
                            const std::wstring& workingFolder) {
   const std::optional<std::wstring> extractionFolder = FolderForExtraction(workingFolder);
   if (!extractionFolder) {
@@ -90,7 +95,7 @@ StepOutcome ExtractPackage(const PackageFiles& files, const package::PackageTrai
                                                    platform::kErrorNoUnicodeTranslation));
   }
   // The archive is read from the bytes in front of the trailer only.
-  package::Archive archive(files.launcherPath, trailer.archiveEnd);
+  package::Archive archive(files.image, trailer.archiveEnd);
   if (!archive.IsOpen()) {
     // An archive that cannot be opened leaves its working folder, empty, as it always has.
     return CorruptFile(Stop::kDamagedPackage,
@@ -142,7 +147,7 @@ bool LauncherApp::InitInstance() {
 
   if (StepOutcome gate = CheckPlatformLevel(); gate.Failed()) return Finish(gate);
 
-  const PackageFiles files;
+  PackageFiles files;
   package::PackageTrailer trailer;
   if (StepOutcome read = ReadTrailer(files, trailer); read.Failed()) return Finish(read);
 
@@ -153,6 +158,8 @@ bool LauncherApp::InitInstance() {
   }
 
   StepOutcome outcome = ExtractPackage(files, trailer, workingFolder);
+  // Nothing more is read of it: the engine may move or delete the package.
+  files.image.Close();
   if (!outcome.Failed()) outcome = HandOff(files, switches, workingFolder, silent);
 
   if (!outcome.keepsFolder) RemoveWorkingFolder(files, workingFolder, folderInUse);

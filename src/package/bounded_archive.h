@@ -8,18 +8,21 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/platform.h"
 #include "unzip.h"
 
 namespace package {
 
-// Opens the archive in the file at path as if the file ended at archiveEnd. None,
-// with the last error set where the system gave one, when the file cannot be
-// opened or holds no usable end record in front of archiveEnd.
-unzFile OpenArchiveBefore(const std::wstring& path, uint64_t archiveEnd);
-
-// An archive opened that way, closed when it goes.
+// The archive of a package, read as if the package file ended at archiveEnd (the
+// first byte of the trailer); closed when it goes. Not open when the file holds no
+// usable end record in front of archiveEnd, or cannot be opened (the last error
+// then says why).
 class Archive {
  public:
+  // Reads through file, which must stay open while the archive is used: what was
+  // read of the package before (its trailer) and the archive come from one file.
+  Archive(platform::ReadOnlyFile& file, uint64_t archiveEnd);
+  // Opens the file at path for the archive alone.
   Archive(const std::wstring& path, uint64_t archiveEnd);
   ~Archive();
   Archive(const Archive&) = delete;
@@ -31,6 +34,9 @@ class Archive {
   uint32_t CommentSize() const { return static_cast<uint32_t>(info_.size_comment); }
 
  private:
+  void Open(platform::ReadOnlyFile& file, uint64_t archiveEnd);
+
+  platform::ReadOnlyFile ownFile_;
   unzFile archive_ = nullptr;
   unz_global_info64 info_{};
 };

@@ -99,11 +99,15 @@ std::optional<TrailerLayout> ReadTrailerLayout(platform::ReadOnlyFile& file) {
 }
 
 TrailerOutcome ReadPackageTrailer(const std::wstring& path, PackageTrailer& trailer) {
-  trailer = PackageTrailer{};
   platform::ReadOnlyFile file;
-  if (!file.Open(path)) return TrailerOutcome::kSkipped;
+  file.Open(path);
+  return ReadPackageTrailer(file, trailer);
+}
+
+TrailerOutcome ReadPackageTrailer(platform::ReadOnlyFile& file, PackageTrailer& trailer) {
+  trailer = PackageTrailer{};
+  if (!file.IsOpen()) return TrailerOutcome::kSkipped;
   const std::optional<TrailerLayout> layout = ReadTrailerLayout(file);
-  file.Close();
   if (!layout) return TrailerOutcome::kDamaged;
   trailer.password = platform::FromAnsi(layout->passwordField);
   trailer.secondField = platform::FromAnsi(layout->secondFieldText);

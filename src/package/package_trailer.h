@@ -85,6 +85,8 @@ std::optional<TrailerLayout> ParseTrailer(const uint8_t* tail, size_t tailSize, 
 // Reads the trailer of the file at path (a read of its image headers, then one of
 // its tail). Shows nothing: what the user sees of a damaged package is the run's to say.
 TrailerOutcome ReadPackageTrailer(const std::wstring& path, PackageTrailer& trailer);
+// The same for a package file that is open already (kSkipped when it is not).
+TrailerOutcome ReadPackageTrailer(platform::ReadOnlyFile& file, PackageTrailer& trailer);
 // The layout of the trailer of a file that is already open.
 std::optional<TrailerLayout> ReadTrailerLayout(platform::ReadOnlyFile& file);
 

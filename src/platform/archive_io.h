@@ -1,5 +1,5 @@
-// The system's file functions for the zip library: reading an archive out of a
-// file, and creating a new archive.
+// The system's file functions for the zip library: creating a new archive (the
+// launcher reads archives through platform::ReadOnlyFile, package/bounded_archive.h).
 #pragma once
 
 #include <string>
@@ -8,12 +8,6 @@
 #include "zip.h"
 
 namespace platform {
-
-// Opens the file at path for reading through the system's file functions for the
-// zip library (the Win32 wide-path ones on Windows: read-only, other readers let
-// in, no writers), which it fills in. The stream, to be used and closed through
-// those functions, or none with the last error set.
-voidpf OpenArchiveFile(const std::wstring& path, zlib_filefunc64_def& functions);
 
 // Creates a new zip archive at path, replacing any file of that name (the package
 // author's tools write archives through it).

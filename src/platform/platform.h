@@ -170,6 +170,11 @@ class ReadOnlyFile {
   ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
   bool Open(const std::wstring& path);
+  // Opens the running program's own file so that what is read of it is what runs,
+  // however long it stays open: on Windows shared for reading only (nobody may
+  // write, rename or delete it meanwhile); on POSIX the file the process runs from
+  // (/proc/self/exe where there is one), so a file put at its path later is not it.
+  bool OpenRunningProgram();
   void Close() { file_.Close(); }
   bool IsOpen() const { return static_cast<bool>(file_); }
   std::optional<uint64_t> Size() const;

@@ -6,6 +6,8 @@
 //   flock     the lock is not taken: ENOLCK
 //   read      nothing is read: EIO
 //   addchdir  posix_spawn_file_actions_addchdir_np records nothing: ENOMEM
+//   replace   once the positioned read (pread) is done, the file SFX_REPLACE_WITH is
+//             renamed over the file read: another file takes the path mid-run
 // name is the last component of the path the call concerns, and n makes only the
 // n-th such call fail (every one without it).
 #define _GNU_SOURCE
@@ -52,15 +54,20 @@ static int Fails(const char* call, const char* path) {
   return g_nth == 0 || g_matches == g_nth;
 }
 
-static int FailsOnDescriptor(const char* call, int fd) {
-  if (strcmp(g_call, call) != 0) return 0;
+// The path of the file fd is open on, into path; false when unknown.
+static int PathOf(int fd, char* path, size_t size) {
   char link[64];
-  char path[4096];
   snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-  const ssize_t length = readlink(link, path, sizeof path - 1);
+  const ssize_t length = readlink(link, path, size - 1);
   if (length < 0) return 0;
   path[length] = '\0';
-  return Fails(call, path);
+  return 1;
+}
+
+static int FailsOnDescriptor(const char* call, int fd) {
+  if (strcmp(g_call, call) != 0) return 0;
+  char path[4096];
+  return PathOf(fd, path, sizeof path) && Fails(call, path);
 }
 
 static void* Next(const char* symbol) { return dlsym(RTLD_NEXT, symbol); }
@@ -93,6 +100,18 @@ ssize_t read(int fd, void* buffer, size_t count) {
     return -1;
   }
   return next(fd, buffer, count);
+}
+
+ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
+  static ssize_t (*next)(int, void*, size_t, off_t);
+  if (next == NULL) next = (ssize_t(*)(int, void*, size_t, off_t))Next("pread64");
+  const ssize_t result = next(fd, buffer, count, offset);
+  char path[4096];
+  const char* with = getenv("SFX_REPLACE_WITH");
+  if (with != NULL && strcmp(g_call, "replace") == 0 && PathOf(fd, path, sizeof path) && Fails("replace", path)) {
+    rename(with, path);
+  }
+  return result;
 }
 
 int posix_spawn_file_actions_addchdir_np(posix_spawn_file_actions_t* actions, const char* path) {

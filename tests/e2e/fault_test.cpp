@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "package/package_trailer.h"
@@ -239,18 +240,22 @@ class InjectedFault : public testing::Test {
 #endif
   }
 
-  // Runs a good package with the fault the shim is told of.
-  testsupport::ProgramResult RunWith(const std::string& fault, const std::vector<std::wstring>& arguments = {}) {
-    package_ = testsupport::WritePackage(box_.Scratch().Path() / "Package.exe",
-                                         testsupport::PackagePayload(testsupport::ContentWithTestEngine(), kPassword));
+  // Runs a package (a good one unless payload says otherwise) with the fault the
+  // shim is told of.
+  testsupport::ProgramResult RunWith(const std::string& fault, const std::vector<std::wstring>& arguments = {},
+                                     const std::string& payload = {},
+                                     std::map<std::string, std::wstring> environment = {}) {
+    package_ = testsupport::WritePackage(
+        box_.Scratch().Path() / "Package.exe",
+        payload.empty() ? testsupport::PackagePayload(testsupport::ContentWithTestEngine(), kPassword) : payload);
     // The sanitizers' runtime insists on coming first among the libraries; the shim
     // only passes calls on to it, so that order does not matter here.
     const char* asanOptions = std::getenv("ASAN_OPTIONS");
     const std::string sanitizer = std::string(asanOptions != nullptr ? asanOptions : "") + ":verify_asan_link_order=0";
-    return box_.Start(package_, arguments,
-                      {{"LD_PRELOAD", (testsupport::ProgramFolder() / "libfault_shim.so").wstring()},
-                       {"SFX_FAULT", platform::FromAnsi(fault)},
-                       {"ASAN_OPTIONS", platform::FromAnsi(sanitizer)}});
+    environment.insert({{"LD_PRELOAD", (testsupport::ProgramFolder() / "libfault_shim.so").wstring()},
+                        {"SFX_FAULT", platform::FromAnsi(fault)},
+                        {"ASAN_OPTIONS", platform::FromAnsi(sanitizer)}});
+    return box_.Start(package_, arguments, environment);
   }
 
   LauncherSandbox box_;
@@ -281,6 +286,26 @@ TEST_F(InjectedFault, AWorkingFolderThatCannotBeHeldIsReported) {
   testsupport::ExpectBoxes(result, {testsupport::FolderNotCreatedBox(box_.WorkingFolder())});
   EXPECT_TRUE(box_.TempEntries().empty());
   EXPECT_FALSE(fs::exists(box_.Report()));
+}
+
+// Another package of the same layout and password takes the package's path once
+// its trailer has been read (while the launcher waits for its folder, say): what
+// runs is still the package that was started.
+TEST_F(InjectedFault, APackageReplacedDuringTheRunRunsAsStarted) {
+  const auto content = testsupport::ContentWithTestEngine();
+  testsupport::PackageContent planted = content;
+  planted.data = std::string(content.data.size(), 'X');  // stored, so the layout stays
+  const fs::path other = testsupport::WritePackage(
+      box_.Scratch().Path() / "other" / "Package.exe",
+      testsupport::PackagePayload(testsupport::PackageMembers(planted, kPassword, 0), kPassword));
+  // The second read of the package is the one of its trailer.
+  const auto result = RunWith("replace:Package.exe:2", {},
+                              testsupport::PackagePayload(testsupport::PackageMembers(content, kPassword, 0), kPassword),
+                              {{"SFX_REPLACE_WITH", other.wstring()}});
+  EXPECT_EQ(result.exitCode, 0u);
+  testsupport::ExpectBoxes(result, {});
+  EXPECT_FALSE(fs::exists(other));  // the other package did take the path
+  EXPECT_TRUE(testsupport::ReadFileBytes(box_.Report() / "setup.dat") == content.data);
 }
 
 TEST_F(InjectedFault, ASettingsFileThatCannotBeReadBackKeepsItsLines) {

@@ -147,6 +147,13 @@ bool PathExists(const std::wstring& path) {
   return lstat(Native(path).c_str(), &info) == 0 || FailWithErrno();
 }
 
+bool ReadOnlyFile::OpenRunningProgram() {
+  // The link names the file the process was started from, even once another file
+  // has taken its path.
+  if (Open(BytesToWide("/proc/self/exe"))) return true;
+  return Open(ModuleFileName());
+}
+
 bool ReadOnlyFile::Open(const std::wstring& path) {
   Close();
   UniqueHandle file(open(Native(path).c_str(), O_RDONLY | O_CLOEXEC));

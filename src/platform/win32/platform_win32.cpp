@@ -119,6 +119,15 @@ bool ReadOnlyFile::Open(const std::wstring& path) {
   return true;
 }
 
+bool ReadOnlyFile::OpenRunningProgram() {
+  Close();
+  HANDLE file = CreateFileW(ModuleFileName().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  file_ = UniqueHandle(reinterpret_cast<intptr_t>(file));
+  return true;
+}
+
 std::optional<uint64_t> ReadOnlyFile::Size() const {
   LARGE_INTEGER size;
   if (!IsOpen() || !GetFileSizeEx(reinterpret_cast<HANDLE>(file_.Get()), &size)) return std::nullopt;
