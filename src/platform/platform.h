@@ -35,6 +35,7 @@ enum ErrorCode : int {
   kErrorBusy = 170,
   kErrorAlreadyExists = 183,
   kErrorFilenameExcedRange = 206,
+  kErrorBadFileType = 222,
   kErrorNoUnicodeTranslation = 1113,
   kErrorBadExeFormat = 193,
   kErrorCantResolveFilename = 1921,
@@ -175,6 +176,9 @@ class ReadOnlyFile {
   // write, rename or delete it meanwhile); on POSIX the file the process runs from
   // (/proc/self/exe where there is one), so a file put at its path later is not it.
   bool OpenRunningProgram();
+  // As Open, for a regular file only: a pipe, a device or a socket is refused with
+  // kErrorBadFileType, and the open itself never waits (for a FIFO's writer).
+  bool OpenRegular(const std::wstring& path);
   void Close() { file_.Close(); }
   bool IsOpen() const { return static_cast<bool>(file_); }
   std::optional<uint64_t> Size() const;
@@ -212,6 +216,12 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   bool Create(const char* path);
+  // A new file at path, created only where nothing is, not even a link (which is
+  // never followed): false with kErrorAlreadyExists otherwise. Readable by others
+  // as the system's defaults allow.
+  bool CreateNew(const std::wstring& path);
+  // Lets the file's owner run it (POSIX); Windows runs any file it may read.
+  bool AllowOwnerToRun();
   // False when the system reports a failure; written is what it stored.
   bool Write(const void* data, size_t count, size_t& written);
   // False, with the last error set, when closing reports a failure: a write the

@@ -3,7 +3,10 @@
 
 #include <filesystem>
 
+#include "package/package_trailer.h"
 #include "sfxpkg_tool.h"
+#include "support/launcher_package.h"
+#include "support/package_fixtures.h"
 #include "support/json_value.h"
 #include "support/scratch_folder.h"
 
@@ -125,6 +128,65 @@ TEST(Conventions, InspectNamesTheLauncherAndItsVersion) {
 }
 
 // Long work shows a progress line on a terminal, and only there; -q keeps it quiet.
+// Control characters from a package (a member's name, the second field) reach a
+// terminal escaped, and JSON stays JSON that gives them back.
+TEST(Conventions, InspectEscapesControlCharacters) {
+  testsupport::ScratchFolder scratch;
+  const std::string secondField = "\x1b]0;owned\x07\x1b[2J";
+  const std::string memberName = "A9\x1b[31m\xc2\x9b";
+  const auto c = testsupport::ContentWithTestEngine();
+  auto members = testsupport::PackageMembers(c, "pw");
+  members.push_back(testsupport::Member(memberName, "x", "pw"));
+  const std::filesystem::path package = testsupport::WritePackage(
+      scratch.Path() / "Package.exe",
+      testsupport::ZipBytes(members) + package::BuildPackageTrailer("pw", secondField, 1));
+
+  const auto text = sfxpkgtest::Sfxpkg({"inspect", sfxpkgtest::U8(package), "--codepage", "utf-8"});
+  EXPECT_EQ(text.exitCode, 0u) << text.standardError;
+  for (const char control : {'\x1b', '\x07'}) {
+    EXPECT_EQ(text.standardOutput.find(control), std::string::npos) << text.standardOutput;
+  }
+  EXPECT_EQ(text.standardOutput.find("\xc2\x9b"), std::string::npos) << text.standardOutput;
+  EXPECT_NE(text.standardOutput.find("\"\\x1b]0;owned\\x07\\x1b[2J\""), std::string::npos) << text.standardOutput;
+  EXPECT_NE(text.standardOutput.find("A9\\x1b[31m\\u009b"), std::string::npos) << text.standardOutput;
+
+  const auto json = sfxpkgtest::Sfxpkg({"inspect", "--json", sfxpkgtest::U8(package), "--codepage", "utf-8"});
+  EXPECT_EQ(json.standardOutput.find('\x1b'), std::string::npos) << json.standardOutput;
+  const auto report = testsupport::JsonValue::Parse(json.standardOutput);
+  ASSERT_TRUE(report) << json.standardOutput;
+  EXPECT_EQ((*report)["second_field"].String(), secondField);
+  EXPECT_EQ((*report)["archive"]["members"][4]["name"].String(), memberName);
+}
+
+// A PE header offset (e_lfanew) that points anywhere, up to 4 GiB away, makes an
+// image no program: sfxpkg says so, in its own words, for a launcher and an engine.
+TEST(Conventions, AnyPeHeaderOffsetGivesAClearAnswer) {
+  testsupport::ScratchFolder scratch;
+  const auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
+  const std::string payload = testsupport::ZipBytes(testsupport::PackageMembers(inputs.content, "pw")) +
+                              package::BuildPackageTrailer("pw", "", 1);
+  for (const uint32_t offset : {0xFFFFFFFCu, 0xFFFFFFFFu, 0x80000000u, 0x0FFCu, 0x1000u}) {
+    SCOPED_TRACE(offset);
+    std::string image = "MZ" + std::string(0x3A, '\0');
+    for (int i = 0; i < 4; ++i) image.push_back(static_cast<char>(offset >> (8 * i)));
+    image += std::string(0x1000, '\0');
+    const std::filesystem::path package = scratch.Write("Package.exe", image + payload);
+    for (const char* command : {"inspect", "verify"}) {
+      const auto result = sfxpkgtest::Sfxpkg({command, sfxpkgtest::U8(package)});
+      EXPECT_EQ(result.exitCode, std::string(command) == "inspect" ? 0u : 1u) << result.standardError;
+      EXPECT_EQ(result.standardError.find("sfxpkg: "), std::string::npos) << result.standardError;
+      EXPECT_NE((result.standardOutput + result.standardError).find("no launcher of sfx-launcher"), std::string::npos);
+    }
+    const std::filesystem::path engine = scratch.Write("engine.exe", image);
+    auto arguments = sfxpkgtest::BuildArguments(inputs, "pw", scratch.Path() / "Built.exe");
+    arguments[4] = sfxpkgtest::U8(engine);
+    const auto built = sfxpkgtest::Sfxpkg(arguments);
+    EXPECT_EQ(built.exitCode, 1u);
+    EXPECT_NE(built.standardError.find("--engine " + sfxpkgtest::U8(engine) + " is no program"), std::string::npos)
+        << built.standardError;
+  }
+}
+
 TEST(Conventions, ProgressOnATerminalOnly) {
   if (sfxpkgtest::SfxpkgProgram().extension() == ".exe") GTEST_SKIP() << "the terminal is made with script(1)";
   testsupport::ScratchFolder scratch;

@@ -3,6 +3,7 @@
 // afterwards make verify fail, though osslsigncode still accepts the signature.
 #include <gtest/gtest.h>
 
+#include "package/package_trailer.h"
 #include "pe_fixture.h"
 #include "sfxpkg_tool.h"
 #include "support/json_value.h"
@@ -120,6 +121,83 @@ TEST_F(SignedPackage, ASignatureBlockCutShortOrFollowedByBytesFailsVerify) {
     // inspect shows the same block and gives the same reason.
     const auto inspected = sfxpkgtest::Sfxpkg({"inspect", U8(file)});
     EXPECT_NE(inspected.standardError.find(c.problem), std::string::npos) << inspected.standardError;
+  }
+}
+
+// The signed image with records appended to its certificate table (each padded to
+// 8 bytes), the security directory grown to hold them.
+std::string WithRecordsAppended(std::string image, const std::vector<std::string>& records) {
+  const auto word = [&image](size_t at, int bytes) {
+    uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(image[at + i]);
+    return value;
+  };
+  const size_t optionalHeader = word(0x3C, 4) + 24;
+  const size_t entry = optionalHeader + (word(optionalHeader, 2) == 0x10B ? 96 : 112) + 4 * 8;
+  std::string added;
+  for (const std::string& record : records) added += record + std::string(-record.size() % 8, '\0');
+  const uint32_t size = word(entry + 4, 4) + static_cast<uint32_t>(added.size());
+  for (int i = 0; i < 4; ++i) image[entry + 4 + i] = static_cast<char>(size >> (8 * i));
+  return image + added;
+}
+
+// A WIN_CERTIFICATE record: its length, revision, type and content.
+std::string Record(uint16_t revision, uint16_t type, const std::string& content) {
+  const uint32_t length = static_cast<uint32_t>(8 + content.size());
+  std::string record;
+  for (int i = 0; i < 4; ++i) record.push_back(static_cast<char>(length >> (8 * i)));
+  record += {static_cast<char>(revision & 0xFF), static_cast<char>(revision >> 8), static_cast<char>(type & 0xFF),
+             static_cast<char>(type >> 8)};
+  return record + content;
+}
+
+// A DER SEQUENCE around content (long-form length).
+std::string DerSequence(const std::string& content) {
+  const uint32_t n = static_cast<uint32_t>(content.size());
+  return std::string{'\x30', '\x84', static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+                     static_cast<char>(n)} +
+         content;
+}
+
+// Only records that Windows takes for a signature count as signed: anything else
+// in the table was added after signing, and verify fails the package.
+TEST_F(SignedPackage, RecordsWindowsDoesNotTakeAreUnsignedBytes) {
+  const std::string signedBytes = testsupport::ReadFileBytes(signedPackage);
+  // The signature osslsigncode wrote, behind the padding and its record's header.
+  const uint64_t tableOffset = (fs::file_size(package) + 7) / 8 * 8;
+  const std::string signature = signedBytes.substr(tableOffset + 8);
+  const std::string planted = testsupport::ZipBytes({testsupport::Member("A0", "planted", "pw")}) +
+                              package::BuildPackageTrailer("pw", "", 1);
+  std::vector<std::string> tiny(2000, Record(0x0200, 2, std::string("\x30\x00", 2)));
+  struct Case {
+    const char* name;
+    std::vector<std::string> records;
+    bool runs;
+  };
+  const Case cases[] = {
+      {"PlantedArchiveInADerSequence", {Record(0x0200, 2, DerSequence(planted))}, false},
+      {"ThousandsOfTwoByteSequences", tiny, false},
+      {"SignatureUnderAnotherRevision", {Record(0x0100, 2, signature)}, false},
+      {"SignatureAsAnX509Certificate", {Record(0x0200, 1, signature)}, false},
+      {"SecondGenuineSignature", {Record(0x0200, 2, signature)}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string bytes = WithRecordsAppended(signedBytes, c.records);
+    const fs::path file = scratch.Write(std::string(c.name) + ".exe", bytes);
+    const auto verified = sfxpkgtest::Sfxpkg({"verify", U8(file)});
+    EXPECT_EQ(verified.exitCode, c.runs ? 0u : 1u) << verified.standardError;
+    const auto inspected = sfxpkgtest::Sfxpkg({"inspect", "--json", U8(file)});
+    const auto report = testsupport::JsonValue::Parse(inspected.standardOutput);
+    ASSERT_TRUE(report) << inspected.standardOutput;
+    const auto& block = (*report)["signature_block"];
+    EXPECT_EQ(block["records"].Number(), c.runs ? 2u : 1u);
+    EXPECT_EQ(block["unsigned_bytes"].Number(), c.runs ? 0u : bytes.size() - signedBytes.size());
+    if (!c.runs) {
+      EXPECT_NE(verified.standardError.find(" bytes beyond its signature: they were added after signing"),
+                std::string::npos)
+          << verified.standardError;
+    }
   }
 }
 

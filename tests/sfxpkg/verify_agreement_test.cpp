@@ -73,6 +73,15 @@ std::string ExpMemberCutShort() {
   return archive;
 }
 
+// The archive with its end record counting 65,535 entries, more than its central
+// directory holds: the library reads entries until one fails to read.
+std::string EndRecordCountingTooManyEntries() {
+  std::string archive = GoodPieces().archive;
+  const size_t end = archive.rfind(std::string("PK\x05\x06", 4));
+  archive.replace(end + 8, 4, "\xFF\xFF\xFF\xFF");
+  return archive;
+}
+
 struct Case {
   const char* name;
   std::function<std::string()> payload;
@@ -146,6 +155,8 @@ INSTANTIATE_TEST_SUITE_P(
                       package::BuildPackageTrailer(testsupport::kInfoZipPassword, "", 1);
              },
              true, ""},
+        Case{"EndRecordCountingMoreEntriesThanTheDirectoryHolds",
+             [] { return EndRecordCountingTooManyEntries() + GoodPieces().trailer; }, true, ""},
         Case{"TrailerLengthBeyondTheFieldBuffer",
              [] {
                std::string trailer = GoodPieces().trailer;
@@ -191,6 +202,17 @@ INSTANTIATE_TEST_SUITE_P(
              },
              false, "member A3 (Setup_UI.dll) is not encrypted"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// extract reads the members as verify and the launcher do, whatever the end record counts.
+TEST(Extract, WritesTheMembersOfAnArchiveWhoseEndRecordCountsTooMany) {
+  testsupport::ScratchFolder scratch;
+  const fs::path package =
+      testsupport::WritePackage(scratch.Path() / "Package.exe", EndRecordCountingTooManyEntries() + GoodPieces().trailer);
+  const auto extracted = sfxpkgtest::Sfxpkg({"extract", sfxpkgtest::U8(package), "-C", sfxpkgtest::U8(scratch.Path() / "out")});
+  EXPECT_EQ(extracted.exitCode, 0u) << extracted.standardError;
+  EXPECT_EQ(testsupport::ReadFileBytes(scratch.Path() / "out" / "setup.dat"), GoodPieces().content.data);
+  EXPECT_EQ(testsupport::ReadFileBytes(scratch.Path() / "out" / "Setup_Exp.dll"), GoodPieces().content.exp);
+}
 
 // The image in front of the archive must be a launcher: anything else never starts.
 TEST(Verify, FailsAnImageThatIsNoLauncher) {

@@ -8,13 +8,17 @@ namespace sfxpkg {
 std::optional<std::vector<MemberInfo>> ListMembers(unzFile archive) {
   std::vector<MemberInfo> members;
   int step = unzGoToFirstFile(archive);
+  if (step != UNZ_OK) return std::nullopt;
   while (step == UNZ_OK) {
     MemberInfo member;
-    if (!package::ReadCurrentMemberInfo(archive, member)) return std::nullopt;
+    if (!package::ReadCurrentMemberInfo(archive, member)) break;
     members.push_back(member);
     step = unzGoToNextFile(archive);
   }
-  if (step != UNZ_END_OF_LIST_OF_FILE) return std::nullopt;
+  // Back to the first entry: the library's search for a member by name refuses to
+  // start from an entry that could not be read, which would leave every member
+  // missing for verify and extract while the launcher finds them.
+  unzGoToFirstFile(archive);
   return members;
 }
 

@@ -14,7 +14,11 @@ namespace sfxpkg {
 
 using package::MemberInfo;
 
-// Every member in the order of the central directory; none when it cannot be read.
+// The members in the order of the central directory, as far as the archive library
+// reads it: like the launcher's search for a member by name, the list ends at the
+// end record's count or at the first entry that cannot be read (an end record may
+// count more entries than the directory holds). None when not even the first can
+// be read. The archive is left on its first entry.
 std::optional<std::vector<MemberInfo>> ListMembers(unzFile archive);
 
 // The bytes the four members the launcher extracts hold together (0 when the

@@ -1,5 +1,6 @@
 // sfxpkg build: a package from the launcher, four files and a password.
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <cstdio>
@@ -383,10 +384,9 @@ bool CheckFiles(const BuildRequest& request, std::vector<std::string>& problems)
 std::optional<std::string> CheckPieces(const BuildRequest& request, bool force,
                                        const std::optional<CodePage>& codePage, const CommandMessages& messages,
                                        std::vector<std::string>& problems) {
-  std::error_code sizeUnknown;
   std::string why;
-  const std::optional<LauncherIdentity> launcher =
-      IdentifyLauncher(ReadFileStart(request.launcher, fs::file_size(request.launcher, sizeUnknown)), &why);
+  // The whole file is the image: the reader stops at its end.
+  const std::optional<LauncherIdentity> launcher = IdentifyLauncher(request.launcher, UINT64_MAX, &why);
   if (!launcher) {
     problems.push_back("--launcher " + ShownPath(request.launcher) +
                        " is no launcher of sfx-launcher (launcher.exe, launcher64.exe or the Linux launcher)" +

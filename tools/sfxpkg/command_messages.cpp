@@ -3,11 +3,13 @@
 
 #include "console.h"
 #include "exit_status.h"
+#include "utf8_text.h"
 
 namespace sfxpkg {
 
 void CommandMessages::Line(const std::string& text) const {
-  WriteStandardError("sfxpkg " + command_ + ": " + text + "\n");
+  // Names and texts from a package reach the terminal as text, never as its controls.
+  WriteStandardError("sfxpkg " + command_ + ": " + EscapeControls(text) + "\n");
 }
 
 void CommandMessages::Info(const std::string& text) const {

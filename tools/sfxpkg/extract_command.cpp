@@ -1,5 +1,4 @@
 // sfxpkg extract: the four files of a package under the launcher's names.
-#include <fstream>
 #include <system_error>
 
 #include "arguments.h"
@@ -24,7 +23,9 @@ Unpacks the four setup files of PACKAGE into DIR under the names the launcher
 gives them: A0 as setup.dat, A1 (the setup engine) under the package's own
 file name, A3 as Setup_UI.dll and A4 as Setup_Exp.dll. Nothing is started and
 no setup.cfg is written. DIR is created when it is missing; files of these
-names in it are replaced. A member that cannot be extracted leaves no file.
+names in it are replaced, and so is a link of such a name (never written
+through: what it points to stays as it was). A member that cannot be
+extracted leaves no file.
 
 Options:
   -C, --directory DIR  where to put the files
@@ -42,17 +43,47 @@ member is bad, with one line per problem; 2 on a wrong command line.
 // Writes a member into its file.
 class FileSink final : public package::MemberSink {
  public:
-  FileSink(std::ofstream& out, Progress& progress) : out_(out), progress_(progress) {}
+  FileSink(platform::OutputFile& out, Progress& progress) : out_(out), progress_(progress) {}
 
   bool Store(const char* data, size_t size) override {
     progress_.Add(size);
-    return static_cast<bool>(out_.write(data, static_cast<std::streamsize>(size)));
+    size_t written = 0;
+    return out_.Write(data, size, written) && written == size;
   }
 
  private:
-  std::ofstream& out_;
+  platform::OutputFile& out_;
   Progress& progress_;
 };
+
+// Extracts a member into a file created new beside target, never through a link
+// someone put in DIR, and renames it over target: a link in the way is replaced,
+// and what it points to stays untouched.
+package::MemberReadResult ExtractMember(const PreparedPackage& prepared, const RequiredMember& member,
+                                        const fs::path& target, Progress& progress) {
+  const fs::path temporary = target.parent_path() / fs::u8path("." + target.filename().u8string() + ".sfxpkg-tmp");
+  std::error_code ignored;
+  fs::remove(temporary, ignored);  // a leftover, or a link: removing it never touches its target
+  package::MemberReadResult read;
+  platform::OutputFile out;
+  if (!out.CreateNew(SystemPath(temporary))) {
+    read.status = package::MemberReadStatus::kNotStored;
+    return read;
+  }
+  FileSink sink(out, progress);
+  read = package::ReadMemberNamed(*prepared.archive, member.Name().c_str(), prepared.password.c_str(), sink);
+  // The setup engine is a program; the launcher lets its owner run it too.
+  const bool runnable = member.FileName().has_value() || out.AllowOwnerToRun();
+  const bool closed = out.Close();
+  if (read.status == package::MemberReadStatus::kRead && (!closed || !runnable)) {
+    read.status = package::MemberReadStatus::kNotStored;
+  }
+  std::error_code renamed;
+  if (read.status == package::MemberReadStatus::kRead) fs::rename(temporary, target, renamed);
+  if (renamed) read.status = package::MemberReadStatus::kNotStored;
+  if (read.status != package::MemberReadStatus::kRead) fs::remove(temporary, ignored);
+  return read;
+}
 
 }  // namespace
 
@@ -83,19 +114,8 @@ int RunExtract(const std::vector<std::string>& arguments) {
   for (const RequiredMember& member : kRequiredMembers) {
     const std::optional<std::string> fileName = member.FileName();
     const fs::path target = directory / (fileName ? fs::u8path(*fileName) : package.filename());
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    package::MemberReadResult read;
-    if (out) {
-      FileSink sink(out, progress);
-      read = package::ReadMemberNamed(*prepared.archive, member.Name().c_str(), prepared.password.c_str(), sink);
-      out.close();
-      if (read.status == package::MemberReadStatus::kRead && !out) read.status = package::MemberReadStatus::kNotStored;
-    } else {
-      read.status = package::MemberReadStatus::kNotStored;
-    }
+    const package::MemberReadResult read = ExtractMember(prepared, member, target, progress);
     if (read.status == package::MemberReadStatus::kRead) {
-      // The setup engine is a program; the launcher lets its owner run it too.
-      if (!fileName) platform::AllowOwnerToRun(SystemPath(target));
       messages.Info("wrote " + ShownPath(target) + " (" + Grouped(read.info.size) + " bytes, member " + member.Name() + ")");
       continue;
     }

@@ -14,6 +14,7 @@
 #include "package_format.h"
 #include "package_map.h"
 #include "system_path.h"
+#include "utf8_text.h"
 
 namespace fs = std::filesystem;
 
@@ -181,11 +182,13 @@ std::string Where(const std::optional<ByteRange>& range) {
 
 std::string TextReport(const Report& report) {
   const PackageMap& map = report.map;
-  std::string text = "file            " + ShownPath(report.path) + " (" + Grouped(map.fileSize) + " bytes)\n";
+  // Names and texts from the package are escaped: a terminal shows them and acts on none.
+  std::string text = "file            " + EscapeControls(ShownPath(report.path)) + " (" + Grouped(map.fileSize) + " bytes)\n";
   text += "launcher image  " + Where(LauncherImage(map));
   if (LauncherImage(map)) {
-    text += report.launcher ? ": " + DescribeLauncher(*report.launcher)
-                            : ": no launcher of sfx-launcher" + (report.notLauncher.empty() ? "" : " (" + report.notLauncher + ")");
+    text += EscapeControls(report.launcher ? ": " + DescribeLauncher(*report.launcher)
+                                           : ": no launcher of sfx-launcher" +
+                                                 (report.notLauncher.empty() ? "" : " (" + report.notLauncher + ")"));
   }
   text += "\n";
   text += "archive         " + Where(map.Archive());
@@ -229,16 +232,19 @@ std::string TextReport(const Report& report) {
                   "encrypted", "crc32");
     text += line;
     for (const MemberInfo& member : *report.members) {
-      std::snprintf(line, sizeof line, "  %-8s %15s %15s  %-9s %-10s %s\n", member.name.c_str(),
-                    Grouped(member.size).c_str(), Grouped(member.compressedSize).c_str(),
-                    MethodName(member.method).c_str(), member.encrypted ? "yes" : "NO", Hex32(member.crc).c_str());
-      text += line;
+      // The name may be long, once escaped: the line holds it whole.
+      std::string name = EscapeControls(member.name);
+      if (name.size() < 8) name.resize(8, ' ');
+      std::snprintf(line, sizeof line, " %15s %15s  %-9s %-10s %s\n", Grouped(member.size).c_str(),
+                    Grouped(member.compressedSize).c_str(), MethodName(member.method).c_str(),
+                    member.encrypted ? "yes" : "NO", Hex32(member.crc).c_str());
+      text += "  " + name + line;
     }
   }
   if (const auto& trailer = map.trailer) {
-    text += "\nsecond field    \"" + FieldText(trailer->secondFieldText, report.codePage) + "\"\n";
+    text += "\nsecond field    \"" + EscapeControls(FieldText(trailer->secondFieldText, report.codePage)) + "\"\n";
     text += "password        " +
-            (report.showPassword ? "\"" + FieldText(trailer->passwordField, report.codePage) + "\""
+            (report.showPassword ? "\"" + EscapeControls(FieldText(trailer->passwordField, report.codePage)) + "\""
                                  : "hidden, " + Grouped(trailer->passwordLength) + " bytes (--show-password shows it)") +
             "\n";
   }
@@ -268,7 +274,7 @@ int RunInspect(const std::vector<std::string>& arguments) {
                                  report.map.trailer ? report.map.trailer->trailerOffset : report.map.fileSize);
   if (archive.IsOpen()) report.members = ListMembers(archive.Handle());
   if (const auto image = LauncherImage(report.map)) {
-    report.launcher = IdentifyLauncher(ReadFileStart(report.path, image->size), &report.notLauncher);
+    report.launcher = IdentifyLauncher(report.path, image->size, &report.notLauncher);
   }
 
   WriteStandardOutput(parsed.Has("--json") ? JsonReport(report) : TextReport(report));
@@ -282,6 +288,11 @@ int RunInspect(const std::vector<std::string>& arguments) {
     return kExitBadPackage;
   }
   if (!report.members) return messages.Refuse(ShownPath(report.path) + ": the archive's central directory cannot be read");
+  if (report.members->size() < archive.MemberCount()) {
+    messages.Line(ShownPath(report.path) + ": the end record counts " + Grouped(archive.MemberCount()) +
+                  " entries, but the central directory holds " + Grouped(report.members->size()) +
+                  ": the archive library, and with it the launcher, reads those");
+  }
   return kExitSuccess;
 }
 

@@ -3,22 +3,32 @@
 
 #include <cstdio>
 
+#include "utf8_text.h"
+
 namespace sfxpkg {
 
+// Control characters (DEL and C1 too, which a terminal acts on) as \u escapes;
+// a byte that is no UTF-8 as U+FFFD, so that the document stays valid JSON.
 std::string JsonQuoted(const std::string& utf8) {
   std::string out = "\"";
-  for (const char ch : utf8) {
-    const auto byte = static_cast<unsigned char>(ch);
-    if (ch == '"' || ch == '\\') {
+  for (size_t at = 0; at < utf8.size();) {
+    const Utf8Character character = NextUtf8Character(utf8, at);
+    if (character.length == 0) {
+      out += "\\ufffd";
+      ++at;
+      continue;
+    }
+    if (character.code == '"' || character.code == '\\') {
       out += '\\';
-      out += ch;
-    } else if (byte < 0x20) {
+      out += utf8[at];
+    } else if (IsControlCharacter(character.code)) {
       char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(character.code));
       out += escaped;
     } else {
-      out += ch;
+      out.append(utf8, at, character.length);
     }
+    at += character.length;
   }
   return out + "\"";
 }

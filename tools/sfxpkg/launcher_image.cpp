@@ -1,12 +1,14 @@
 // Recognising launchers of this project, the kinds of programs and their processors.
 #include "launcher_image.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 
 #include "package/little_endian.h"
+#include "platform/platform.h"
+#include "system_path.h"
 
 namespace sfxpkg {
 namespace {
@@ -20,30 +22,72 @@ std::string Utf16(const std::string& ascii) {
   return wide;
 }
 
+// A launcher image read from its file in pieces: an image may claim any size, and
+// only a piece at a time is held.
+class ImageReader {
+ public:
+  ImageReader(const std::filesystem::path& path, uint64_t size) {
+    if (file_.OpenRegular(SystemPath(path))) size_ = std::min(size, file_.Size().value_or(0));
+  }
+
+  uint64_t Size() const { return size_; }
+
+  // Up to count bytes at offset, fewer at the image's end.
+  std::string Read(uint64_t offset, size_t count) {
+    if (offset >= size_) return std::string();
+    std::string bytes(static_cast<size_t>(std::min<uint64_t>(count, size_ - offset)), '\0');
+    bytes.resize(bytes.empty() ? 0 : file_.ReadAt(offset, &bytes[0], bytes.size()));
+    return bytes;
+  }
+
+  // Where needle first occurs, searched in pieces that overlap by its length.
+  std::optional<uint64_t> Find(const std::string& needle) {
+    for (uint64_t at = 0; at < size_; at += kScanPieceSize) {
+      const std::string piece = Read(at, kScanPieceSize + needle.size() - 1);
+      const size_t found = piece.find(needle);
+      if (found != std::string::npos) return at + found;
+      if (piece.size() < kScanPieceSize) break;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  static constexpr size_t kScanPieceSize = 1 << 20;
+  platform::ReadOnlyFile file_;
+  uint64_t size_ = 0;
+};
+
+// A version record's values and the Linux launcher's version are short: this many
+// bytes after their key hold them whole.
+constexpr size_t kValueWindowSize = 512;
+
 // A version record's string value: the UTF-16 text after the key, its terminator
 // and the padding to 4 bytes.
-std::optional<std::string> VersionValue(const std::string& image, const std::string& key) {
+std::optional<std::string> VersionValue(ImageReader& image, const std::string& key) {
   const std::string field = Utf16(key) + std::string(2, '\0');
-  const size_t at = image.find(field);
-  if (at == std::string::npos) return std::nullopt;
-  size_t value = at + field.size();
-  while (value < image.size() && value % 4 != 0 && image[value] == '\0') ++value;
+  const std::optional<uint64_t> at = image.Find(field);
+  if (!at) return std::nullopt;
+  const uint64_t start = *at + field.size();
+  const std::string window = image.Read(start, kValueWindowSize);
+  size_t value = 0;
+  while (value < window.size() && (start + value) % 4 != 0 && window[value] == '\0') ++value;
   std::string text;
-  for (; value + 1 < image.size() && (image[value] != '\0' || image[value + 1] != '\0'); value += 2) {
-    if (image[value + 1] != '\0') return std::nullopt;  // ours are ASCII
-    text.push_back(image[value]);
+  for (; value + 1 < window.size() && (window[value] != '\0' || window[value + 1] != '\0'); value += 2) {
+    if (window[value + 1] != '\0') return std::nullopt;  // ours are ASCII
+    text.push_back(window[value]);
   }
   return text;
 }
 
 // Where a PE image's "PE\0\0" signature lies, or none.
+// e_lfanew may hold any 32-bit value: the sums are 64-bit, so none wraps.
 std::optional<size_t> PeHeaderAt(const std::string& head) {
   if (head.size() < 0x40 || head.compare(0, 2, "MZ") != 0) return std::nullopt;
-  const uint32_t pe = ReadLe32(head, 0x3C);
-  if (pe > head.size() || head.size() - pe < 4 || head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) {
+  const uint64_t pe = ReadLe32(head, 0x3C);
+  if (pe + 4 > head.size() || head.compare(static_cast<size_t>(pe), 4, std::string("PE\0\0", 4)) != 0) {
     return std::nullopt;
   }
-  return pe;
+  return static_cast<size_t>(pe);
 }
 
 // The Windows stubs this project builds: the name their version records give as
@@ -98,8 +142,8 @@ std::string DescribeKind(ProgramKind kind) {
 std::optional<std::string> ArchitectureOfProgram(const std::string& head) {
   switch (KindOfProgram(head)) {
     case ProgramKind::kWindows: {
-      const size_t pe = *PeHeaderAt(head);
-      if (head.size() - pe < 6) return std::nullopt;
+      const uint64_t pe = *PeHeaderAt(head);
+      if (pe + 6 > head.size()) return std::nullopt;
       return MachineName(ReadLe16(head, pe + 4), false);
     }
     case ProgramKind::kLinux: {
@@ -118,10 +162,13 @@ std::optional<std::string> ArchitectureOfProgram(const std::string& head) {
   return std::nullopt;
 }
 
-std::optional<LauncherIdentity> IdentifyLauncher(const std::string& image, std::string* why) {
+std::optional<LauncherIdentity> IdentifyLauncher(const std::filesystem::path& file, uint64_t imageSize,
+                                                 std::string* why) {
+  ImageReader image(file, imageSize);
+  const std::string head = image.Read(0, kProgramHeadSize);
   LauncherIdentity identity;
-  identity.kind = KindOfProgram(image);
-  const std::optional<std::string> architecture = ArchitectureOfProgram(image);
+  identity.kind = KindOfProgram(head);
+  const std::optional<std::string> architecture = ArchitectureOfProgram(head);
   if (!architecture) return std::nullopt;
   identity.architecture = *architecture;
   const auto refuse = [why](const std::string& reason) -> std::optional<LauncherIdentity> {
@@ -150,23 +197,18 @@ std::optional<LauncherIdentity> IdentifyLauncher(const std::string& image, std::
     // Put together here, so that sfxpkg's own file does not hold it whole.
     std::string record = "sfx-launcher";
     record += " launcher ";
-    const size_t at = image.find(record);
-    if (at == std::string::npos) return std::nullopt;
-    const size_t end = image.find('\0', at);
+    const std::optional<uint64_t> at = image.Find(record);
+    if (!at) return std::nullopt;
+    const std::string window = image.Read(*at + record.size(), kValueWindowSize);
+    const size_t end = window.find('\0');
     identity.stub = "launcher";
-    identity.version = image.substr(at + record.size(), end == std::string::npos ? 0 : end - at - record.size());
+    identity.version = window.substr(0, end == std::string::npos ? 0 : end);
     return identity;
   }
   return std::nullopt;
 }
 
-std::string ReadFileStart(const std::filesystem::path& path, uint64_t size) {
-  std::ifstream in(path, std::ios::binary);
-  std::string image(static_cast<size_t>(size), '\0');
-  in.read(&image[0], static_cast<std::streamsize>(image.size()));
-  image.resize(static_cast<size_t>(in.gcount()));
-  return image;
-}
+std::string ReadFileStart(const std::filesystem::path& path, size_t size) { return ImageReader(path, size).Read(0, size); }
 
 std::string LauncherName(const LauncherIdentity& launcher) {
   return launcher.kind == ProgramKind::kWindows ? launcher.stub : "the Linux launcher";

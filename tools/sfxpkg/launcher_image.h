@@ -36,16 +36,18 @@ struct LauncherIdentity {
   std::string version;
 };
 
-// The launcher the image (a whole launcher file) is, or none when it is no launcher
-// of this project. A Windows stub is known by its version record: the product's
+// The launcher that the first imageSize bytes of file are (a launcher file, or a
+// package's launcher image), or none when they are no launcher of this project.
+// Read in pieces: memory stays the same whatever size the image has. A Windows stub is known by its version record: the product's
 // name, and the original file name, which must agree with the processor its header
 // names. When the image carries the product's name but is no stub sfxpkg knows, or
 // its parts disagree, why tells it (one clause, for after "no launcher of ...: ").
-std::optional<LauncherIdentity> IdentifyLauncher(const std::string& image, std::string* why = nullptr);
+std::optional<LauncherIdentity> IdentifyLauncher(const std::filesystem::path& file, uint64_t imageSize,
+                                                 std::string* why = nullptr);
 
-// A file's first size bytes (fewer when it is shorter): a package's launcher image,
-// or enough of a program to tell its kind.
-std::string ReadFileStart(const std::filesystem::path& path, uint64_t size);
+// A regular file's first size bytes (fewer when it is shorter; none from a pipe or
+// a device): enough of a program to tell its kind.
+std::string ReadFileStart(const std::filesystem::path& path, size_t size);
 // "launcher64.exe 1.0.0.0 (x86_64)", "the Linux launcher 1.0.0 (x86_64)".
 std::string DescribeLauncher(const LauncherIdentity& launcher);
 // How messages name the launcher: "launcher64.exe", "the Linux launcher".

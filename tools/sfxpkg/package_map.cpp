@@ -33,42 +33,90 @@ std::string ReadRange(platform::ReadOnlyFile& file, uint64_t offset, size_t size
 
 constexpr uint64_t kCertificateHeaderSize = 8;  // WIN_CERTIFICATE: length, revision, type
 constexpr uint64_t kCertificateAlignment = 8;
+// The only record Windows takes for an Authenticode signature: WIN_CERT_REVISION_2_0
+// holding WIN_CERT_TYPE_PKCS_SIGNED_DATA.
+constexpr uint16_t kCertificateRevision = 0x0200;
+constexpr uint16_t kCertificateTypePkcsSignedData = 2;
+// How much of a record's signature its check reads: the headers of the ContentInfo,
+// its content type and the SignedData's first field.
+constexpr size_t kSignatureHeadSize = 40;
 
-// The length of the DER element at bytes (a PKCS#7 signature is one SEQUENCE),
-// header included; none when it is no definite-length SEQUENCE.
-std::optional<uint64_t> DerLength(const std::string& bytes) {
-  if (bytes.size() < 2 || static_cast<uint8_t>(bytes[0]) != 0x30) return std::nullopt;
-  const uint8_t first = static_cast<uint8_t>(bytes[1]);
-  if (first < 0x80) return 2 + uint64_t{first};
-  const size_t count = first & 0x7F;
-  if (count == 0 || count > 4 || bytes.size() < 2 + count) return std::nullopt;
+uint64_t AlignUp(uint64_t n) { return (n + kCertificateAlignment - 1) / kCertificateAlignment * kCertificateAlignment; }
+
+// One DER element's identifier and definite length, read at bytes[at].
+struct DerElement {
+  uint8_t tag = 0;
+  uint64_t headerSize = 0;
   uint64_t length = 0;
-  for (size_t i = 0; i < count; ++i) length = length << 8 | static_cast<uint8_t>(bytes[2 + i]);
-  return 2 + count + length;
+  uint64_t Size() const { return headerSize + length; }
+};
+
+std::optional<DerElement> ReadDer(const std::string& bytes, size_t at) {
+  if (at + 2 > bytes.size()) return std::nullopt;
+  DerElement element;
+  element.tag = static_cast<uint8_t>(bytes[at]);
+  const uint8_t first = static_cast<uint8_t>(bytes[at + 1]);
+  if (first < 0x80) {
+    element.headerSize = 2;
+    element.length = first;
+    return element;
+  }
+  // Long form in at most 4 bytes; 0x80 alone is BER's indefinite length, no DER.
+  const size_t count = first & 0x7F;
+  if (count == 0 || count > 4 || at + 2 + count > bytes.size()) return std::nullopt;
+  for (size_t i = 0; i < count; ++i) element.length = element.length << 8 | static_cast<uint8_t>(bytes[at + 2 + i]);
+  element.headerSize = 2 + count;
+  return element;
+}
+
+// The size of the PKCS#7 ContentInfo at the start of signature, which holds at
+// most room bytes: a SEQUENCE of the content type signedData (1.2.840.113549.1.7.2)
+// and its [0] content, a SignedData SEQUENCE that begins with its version, each
+// filling its parent exactly. None for anything else.
+std::optional<uint64_t> SignedDataSize(const std::string& signature, uint64_t room) {
+  static const std::string kSignedDataOid("\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02", 11);
+  const std::optional<DerElement> info = ReadDer(signature, 0);
+  if (!info || info->tag != 0x30 || info->Size() > room) return std::nullopt;
+  size_t at = static_cast<size_t>(info->headerSize);
+  if (signature.compare(at, kSignedDataOid.size(), kSignedDataOid) != 0) return std::nullopt;
+  at += kSignedDataOid.size();
+  const std::optional<DerElement> content = ReadDer(signature, at);
+  if (!content || content->tag != 0xA0 || at + content->Size() != info->Size()) return std::nullopt;
+  at += static_cast<size_t>(content->headerSize);
+  const std::optional<DerElement> signedData = ReadDer(signature, at);
+  if (!signedData || signedData->tag != 0x30 || signedData->Size() != content->length) return std::nullopt;
+  at += static_cast<size_t>(signedData->headerSize);
+  const std::optional<DerElement> version = ReadDer(signature, at);
+  if (!version || version->tag != 0x02 || version->Size() > signedData->length) return std::nullopt;
+  return info->Size();
 }
 
 bool AllZero(const std::string& bytes) { return bytes.find_first_not_of('\0') == std::string::npos; }
 
-// Walks the table's records: each holds its signature and the zero bytes that align
-// it to 8 bytes. Whatever else the table holds was added after signing.
+// Walks the table's records: each, at an 8-byte boundary, holds one Authenticode
+// signature and the zero bytes that align it to 8 bytes. The walk stops at the
+// first record Windows would not take; from there on, and whatever else the table
+// holds, was added after signing.
 CertificateTable ReadCertificateTable(platform::ReadOnlyFile& file, const ByteRange& range) {
   CertificateTable table;
   table.range = range;
   uint64_t at = range.offset;
   uint64_t accounted = 0;
-  while (at + kCertificateHeaderSize <= range.End()) {
-    const std::string header = ReadRange(file, at, kCertificateHeaderSize + 6);
-    if (header.size() < kCertificateHeaderSize) break;
-    const uint64_t length = ReadLe32(Bytes(header));
-    const std::optional<uint64_t> der = DerLength(header.substr(kCertificateHeaderSize));
-    if (length < kCertificateHeaderSize || length > range.End() - at || !der ||
-        *der > length - kCertificateHeaderSize) {
+  while (at % kCertificateAlignment == 0 && at + kCertificateHeaderSize <= range.End()) {
+    const std::string record = ReadRange(file, at, kCertificateHeaderSize + kSignatureHeadSize);
+    if (record.size() < kCertificateHeaderSize) break;
+    const uint64_t length = ReadLe32(Bytes(record));
+    if (length < kCertificateHeaderSize || length > range.End() - at ||
+        ReadLe16(Bytes(record) + 4) != kCertificateRevision ||
+        ReadLe16(Bytes(record) + 6) != kCertificateTypePkcsSignedData) {
       break;
     }
-    const auto alignUp = [](uint64_t n) { return (n + kCertificateAlignment - 1) / kCertificateAlignment * kCertificateAlignment; };
-    const uint64_t signatureEnd = at + kCertificateHeaderSize + *der;
-    const uint64_t recordEnd = std::min(at + alignUp(length), range.End());
-    const uint64_t paddingEnd = std::min(at + alignUp(kCertificateHeaderSize + *der), recordEnd);
+    const std::optional<uint64_t> signature =
+        SignedDataSize(record.substr(kCertificateHeaderSize), length - kCertificateHeaderSize);
+    if (!signature) break;
+    const uint64_t signatureEnd = at + kCertificateHeaderSize + *signature;
+    const uint64_t recordEnd = std::min(at + AlignUp(length), range.End());
+    const uint64_t paddingEnd = std::min(at + AlignUp(kCertificateHeaderSize + *signature), recordEnd);
     const bool zeroPadding = AllZero(ReadRange(file, signatureEnd, static_cast<size_t>(paddingEnd - signatureEnd)));
     ++table.records;
     accounted += (zeroPadding ? paddingEnd : signatureEnd) - at;
@@ -181,11 +229,13 @@ std::optional<ByteRange> PackageMap::AfterMarker() const {
 bool MapPackage(const std::filesystem::path& path, PackageMap& map, std::string& error) {
   map = PackageMap();
   platform::ReadOnlyFile file;
-  const std::optional<uint64_t> size = file.Open(SystemPath(path)) ? file.Size() : std::nullopt;
+  const std::optional<uint64_t> size = file.OpenRegular(SystemPath(path)) ? file.Size() : std::nullopt;
   if (!size) {
     std::error_code ignored;
     error = "cannot open " + ShownPath(path) + ": " +
-            (std::filesystem::is_directory(path, ignored) ? std::string("it is a folder") : LastSystemErrorText());
+            (std::filesystem::is_directory(path, ignored)          ? std::string("it is a folder")
+             : platform::LastError() == platform::kErrorBadFileType ? std::string("it is no regular file (a pipe, a device or a socket)")
+                                                                    : LastSystemErrorText());
     return false;
   }
   map.fileSize = *size;
@@ -277,8 +327,9 @@ std::vector<std::string> SignatureProblems(const PackageMap& map) {
   const CertificateTable& table = *map.certificateTable;
   if (table.unsignedBytes > 0) {
     problems.push_back("the certificate table holds " + Grouped(table.unsignedBytes) +
-                       " bytes beyond its signature: they were added after signing, which the signature does not "
-                       "show; sign the package anew from the unsigned one");
+                       (table.records == 0 ? " bytes and no signature that Windows accepts" : " bytes beyond its signature") +
+                       ": they were added after signing, which the signature does not show; sign the package anew "
+                       "from the unsigned one");
   }
   if (table.range.End() < map.fileSize) {
     problems.push_back(Grouped(map.fileSize - table.range.End()) + " bytes follow the signature block (offset " +

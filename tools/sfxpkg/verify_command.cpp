@@ -98,7 +98,7 @@ Verdict VerifyPackage(const std::filesystem::path& package, const std::optional<
   std::optional<LauncherIdentity> launcher;
   if (const std::optional<ByteRange> archive = map.Archive()) {
     std::string why;
-    launcher = IdentifyLauncher(ReadFileStart(package, archive->offset), &why);
+    launcher = IdentifyLauncher(package, archive->offset, &why);
     if (!launcher) {
       problems.push_back("the launcher image in front of the archive is no launcher of sfx-launcher" +
                          (why.empty() ? "" : ": " + why));

@@ -91,6 +91,21 @@ bool OutputFile::Create(const char* path) {
   return true;
 }
 
+bool OutputFile::CreateNew(const std::wstring& path) {
+  Close();
+  const int fd = open(WideToBytes(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return FailWithErrno();
+  file_ = UniqueHandle(fd);
+  return true;
+}
+
+bool OutputFile::AllowOwnerToRun() {
+  const int fd = static_cast<int>(file_.Get());
+  struct stat info;
+  if (fstat(fd, &info) != 0) return FailWithErrno();
+  return fchmod(fd, (info.st_mode & 07777) | S_IXUSR) == 0 || FailWithErrno();
+}
+
 bool OutputFile::Write(const void* data, size_t count, size_t& written) {
   written = 0;
   while (written < count) {

@@ -168,6 +168,24 @@ bool ReadOnlyFile::Open(const std::wstring& path) {
   return true;
 }
 
+bool ReadOnlyFile::OpenRegular(const std::wstring& path) {
+  Close();
+  // Without O_NONBLOCK opening a FIFO waits for a writer, for ever.
+  UniqueHandle file(open(Native(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!file) return FailWithErrno();
+  const int fd = static_cast<int>(file.Get());
+  struct stat info;
+  if (fstat(fd, &info) != 0) return FailWithErrno();
+  if (!S_ISREG(info.st_mode)) {
+    if (S_ISDIR(info.st_mode)) return SetLastError(kErrorAccessDenied), false;
+    return SetLastError(kErrorBadFileType), false;
+  }
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return FailWithErrno();
+  file_ = std::move(file);
+  return true;
+}
+
 std::optional<uint64_t> ReadOnlyFile::Size() const {
   struct stat info;
   if (!IsOpen() || fstat(static_cast<int>(file_.Get()), &info) != 0) return std::nullopt;

@@ -29,6 +29,17 @@ bool OutputFile::Create(const char* path) {
   return true;
 }
 
+bool OutputFile::CreateNew(const std::wstring& path) {
+  Close();
+  // CREATE_NEW fails on anything at path, a symbolic link or junction included.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  file_ = UniqueHandle(reinterpret_cast<intptr_t>(file));
+  return true;
+}
+
+bool OutputFile::AllowOwnerToRun() { return true; }
+
 bool OutputFile::Write(const void* data, size_t count, size_t& written) {
   DWORD stored = 0;
   const BOOL ok = WriteFile(reinterpret_cast<HANDLE>(file_.Get()), data, static_cast<DWORD>(count), &stored, nullptr);

@@ -128,6 +128,17 @@ bool ReadOnlyFile::OpenRunningProgram() {
   return true;
 }
 
+bool ReadOnlyFile::OpenRegular(const std::wstring& path) {
+  if (!Open(path)) return false;
+  // A named pipe, a console or another device is no file to read a package from.
+  if (GetFileType(reinterpret_cast<HANDLE>(file_.Get())) != FILE_TYPE_DISK) {
+    Close();
+    ::SetLastError(kErrorBadFileType);
+    return false;
+  }
+  return true;
+}
+
 std::optional<uint64_t> ReadOnlyFile::Size() const {
   LARGE_INTEGER size;
   if (!IsOpen() || !GetFileSizeEx(reinterpret_cast<HANDLE>(file_.Get()), &size)) return std::nullopt;
