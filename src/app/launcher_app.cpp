@@ -127,8 +127,7 @@ void RemoveWorkingFolder(const PackageFiles& files, const std::wstring& workingF
   for (const package::PackageMember& member : package::kPackageMembers) {
     platform::RemoveFile(workingFolder + files.FileNameOf(member));
   }
-  folderInUse.Release();
-  platform::RemoveFolder(workingFolder);
+  folderInUse.RemoveAndRelease();
 }
 
 }  // namespace
@@ -153,6 +152,7 @@ bool LauncherApp::InitInstance() {
   }
 
   StepOutcome outcome = ExtractPackage(files, trailer, workingFolder);
+  if (!outcome.Failed()) outcome = CheckWorkingFolder(folderInUse);
   if (!outcome.Failed()) outcome = HandOff(files, switches, workingFolder, silent);
 
   if (!outcome.keepsFolder) RemoveWorkingFolder(files, workingFolder, folderInUse);
