@@ -46,7 +46,9 @@ class OtherUser {
       return;
     }
     const std::string name = "sfxother" + std::to_string(getpid());
-    if (std::system(("useradd --system --no-create-home --shell /usr/sbin/nologin " + name + " >/dev/null 2>&1").c_str()) != 0) {
+    if (std::system(
+            ("useradd --system --no-create-home --shell /usr/sbin/nologin " + name + " >/dev/null 2>&1").c_str()) !=
+        0) {
       skipReason_ = "useradd could not create a second user";
       return;
     }
@@ -114,7 +116,8 @@ TEST(SharedTemp, FoldersOfAnotherUserTakeNoRunsFolder) {
     EXPECT_EQ(result.exitCode, 0u);
     testsupport::ExpectBoxes(result, {});
     // The engine ran in a folder of the user's own, KIVOTemp<n> where a name is left.
-    const fs::path folder = fs::path(testsupport::ValueOf(testsupport::ReadFileBytes(box.Report() / "report.txt"), "cwd"));
+    const fs::path folder =
+        fs::path(testsupport::ValueOf(testsupport::ReadFileBytes(box.Report() / "report.txt"), "cwd"));
     EXPECT_EQ(folder.parent_path(), temp);
     if (taken < 200) {
       EXPECT_EQ(folder.filename(), "KIVOTemp" + std::to_string(taken));
@@ -144,8 +147,8 @@ TEST(SharedTemp, ADirectoryOthersMaySwapFoldersInIsRefused) {
     bool runs;
   };
   constexpr fs::perms kShared = fs::perms::all;
-  constexpr fs::perms kGroupShared = fs::perms::owner_all | fs::perms::group_all | fs::perms::others_read |
-                                     fs::perms::others_exec;
+  constexpr fs::perms kGroupShared =
+      fs::perms::owner_all | fs::perms::group_all | fs::perms::others_read | fs::perms::others_exec;
   const Case cases[] = {
       {"writable by everyone, without the sticky bit", kShared, false, false, false},
       {"writable by a group of others, without the sticky bit", kGroupShared, true, false, false},

@@ -184,8 +184,8 @@ PathAt::PathAt(const std::string& path) : name_(path) {
     const std::string component = full.substr(start, slash - start);
     start = slash + 1;
     if (component.empty() || component == ".") continue;
-    UniqueHandle next(component == ".." ? -1
-                                        : openat(folder_, component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueHandle next(
+        component == ".." ? -1 : openat(folder_, component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!next) {
       found_ = component == ".." ? (SetLastError(kErrorAccessDenied), false) : FailWithErrno();
       return;
@@ -272,8 +272,9 @@ bool FolderInUse::StillHeld() const {
 bool FolderInUse::RemoveAndRelease() {
   const std::string name = SplitFolder(path_).second;
   // Removed while still held, so that no other launcher can have put its own there.
-  const bool removed = folder_ && NameLeadsTo(static_cast<int>(directory_.Get()), name, static_cast<int>(folder_.Get())) &&
-                       (unlinkat(static_cast<int>(directory_.Get()), name.c_str(), AT_REMOVEDIR) == 0 || FailWithErrno());
+  const bool removed =
+      folder_ && NameLeadsTo(static_cast<int>(directory_.Get()), name, static_cast<int>(folder_.Get())) &&
+      (unlinkat(static_cast<int>(directory_.Get()), name.c_str(), AT_REMOVEDIR) == 0 || FailWithErrno());
   Release();
   return removed;
 }

@@ -162,7 +162,8 @@ bool ProcessHandle::Start(const std::wstring& program, const std::wstring& direc
   if (!actions.StartIn(WideToBytes(directory))) return false;
   // A program in the folder it starts in is run from there, as the folder opened holds it.
   const PathParts parts = SplitPath(program);
-  const std::string started = parts.directory == directory ? "./" + WideToBytes(parts.fileName + parts.extension) : path;
+  const std::string started =
+      parts.directory == directory ? "./" + WideToBytes(parts.fileName + parts.extension) : path;
   pid_t pid = 0;
   const int error = posix_spawn(&pid, started.c_str(), actions.Get(), nullptr, argv, environ);
   if (error != 0) {
