@@ -109,13 +109,11 @@ UniqueHandle MakeHeldFolder(int directory, const std::string& prefix, std::strin
   struct stat info;
   // The mode asked for, whatever the umask took away.
   const bool held = folder && fchmod(fd, 0700) == 0 && fstat(fd, &info) == 0 && flock(fd, LOCK_SH) == 0;
+  if (held && IsPrivateFolder(info)) return folder;
+  if (held) SetLastError(kErrorAccessDenied);  // not the user's own, or not a folder: never used
   if (!held) FailWithErrno();
-  if (held && !IsPrivateFolder(info)) SetLastError(kErrorAccessDenied);
-  if (!held || !IsPrivateFolder(info)) {
-    RemoveOwnFolder(directory, name);
-    return UniqueHandle();
-  }
-  return folder;
+  RemoveOwnFolder(directory, name);
+  return UniqueHandle();
 }
 
 struct MadeFolder {
