@@ -132,8 +132,7 @@ void RemoveWorkingFolder(const PackageFiles& files, const std::wstring& workingF
   for (const package::PackageMember& member : package::kPackageMembers) {
     platform::RemoveFile(workingFolder + files.FileNameOf(member));
   }
-  folderInUse.Release();
-  platform::RemoveFolder(workingFolder);
+  folderInUse.RemoveAndRelease();
 }
 
 }  // namespace
@@ -160,6 +159,7 @@ bool LauncherApp::InitInstance() {
   StepOutcome outcome = ExtractPackage(files, trailer, workingFolder);
   // Nothing more is read of it: the engine may move or delete the package.
   files.image.Close();
+  if (!outcome.Failed()) outcome = CheckWorkingFolder(folderInUse);
   if (!outcome.Failed()) outcome = HandOff(files, switches, workingFolder, silent);
 
   if (!outcome.keepsFolder) RemoveWorkingFolder(files, workingFolder, folderInUse);

@@ -11,19 +11,18 @@ namespace app {
 // Candidate names are KIVOTemp0 to KIVOTemp199 in the temporary directory.
 inline constexpr long kWorkingFolderCandidates = 200;
 
-// Chooses this run's working folder: the first candidate that does not exist once
-// an empty leftover of that name has been removed. When all are taken, the
-// temporary directory itself, which the creation step refuses. Always ends in
-// the path separator; creates nothing and reports nothing.
-std::wstring AllocateWorkingFolder();
-
-// Creates the chosen folder. A failure calls for the privileges message.
-StepOutcome CreateWorkingFolder(const std::wstring& folder);
-
-// Chooses and creates the run's folder while other launchers of the user wait, and
-// holds it in use, so that none of them takes it for an empty leftover. When it
-// cannot be created or held, nothing is left behind and the failure calls for the
-// privileges message.
+// Chooses, creates and holds the run's folder: the first candidate that does not
+// exist once an empty leftover of the user's own has been removed. Candidates of
+// other users are passed over; when they took names and none is left, the folder
+// gets a fresh name of its own ("KIVOTemp-" and random characters) rather than
+// the run ending. A temporary directory in which others could swap the folder is
+// refused. Every failure, all names taken by the user's own folders and files
+// included, leaves nothing behind and calls for the privileges message; the folder
+// always ends in the path separator.
 StepOutcome ProvideWorkingFolder(std::wstring& folder, platform::FolderInUse& inUse);
+
+// That the held folder is still the user's private folder under its name, just
+// before the engine is started there; otherwise the privileges message.
+StepOutcome CheckWorkingFolder(const platform::FolderInUse& inUse);
 
 }  // namespace app

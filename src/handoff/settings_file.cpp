@@ -13,12 +13,20 @@ struct ValueSetting {
   const wchar_t* key;
   const wchar_t* switchName;
 };
+// The value on one line: a CR or LF in it would end the line, and what followed
+// would be read as a key of its own. Each becomes a space.
+std::wstring OnOneLine(std::wstring value) {
+  for (wchar_t& ch : value) {
+    if (ch == L'\r' || ch == L'\n') ch = L' ';
+  }
+  return value;
+}
 }  // namespace
 
 void WriteNonEmptySetting(const wchar_t* section, const wchar_t* key, const wchar_t* value,
                           const std::wstring& path) {
   if (value == nullptr || *value == L'\0') return;
-  platform::WriteProfileEntry(section, key, value, path);
+  platform::WriteProfileEntry(section, key, OnOneLine(value), path);
 }
 
 void WriteSettingsFile(const std::wstring& settingsPath, const std::wstring& launcherPath,
@@ -29,7 +37,7 @@ void WriteSettingsFile(const std::wstring& settingsPath, const std::wstring& lau
     WriteNonEmptySetting(kSection, key, text.c_str(), settingsPath);
   };
 
-  platform::WriteProfileEntry(kSection, L"XParam1", launcherPath, settingsPath);
+  platform::WriteProfileEntry(kSection, L"XParam1", OnOneLine(launcherPath), settingsPath);
   write(L"Shell_CommandLine", platform::CommandLine());
   write(L"Shell_Logfile", value(L"logfile"));
   write(L"Shell_Slient", value(L"silent"));

@@ -132,10 +132,20 @@ bool PathExists(const std::wstring& path);
 // where missing. False when they could not all be written.
 bool AppendToFile(const std::wstring& path, const std::string& bytes);
 
+// True, with the last error set, when others could rename or remove what this user
+// creates in directory, and so swap a folder made there for one of theirs: on POSIX
+// a directory that another user may write to without the sticky bit, or that
+// belongs to a user other than this one and root. Never on Windows, whose
+// temporary directory is the user's own.
+bool OthersCanReplaceFoldersIn(const std::wstring& directory);
+// True for an entry that belongs to another user (POSIX); never on Windows.
+bool BelongsToAnotherUser(const std::wstring& path);
+
 // A lock among the processes of one user on choosing and creating folders in
-// directory: a named mutex (name) on Windows, a lock on the directory itself on
-// POSIX. A lock that cannot be had within a few seconds is given up on rather than
-// waited for.
+// directory: a named mutex (name) on Windows, given up on rather than waited for when
+// it cannot be had within a few seconds. Nothing on POSIX, where a folder is held
+// before it takes its name (see FolderInUse::Create), so that no lock is needed and
+// none is taken that another user could hold.
 class FolderChoiceLock {
  public:
   FolderChoiceLock(const std::wstring& directory, const std::wstring& name);
@@ -148,19 +158,39 @@ class FolderChoiceLock {
 };
 
 // Holds a folder in use while it lives, so that RemoveLeftoverFolder of another
-// process leaves it alone even while it is empty.
+// process leaves it alone even while it is empty. On POSIX every path inside the
+// held folder is reached through the folder held, never by its name, so that a
+// folder renamed or swapped under that name meanwhile receives nothing.
 class FolderInUse {
  public:
   FolderInUse() = default;
+  ~FolderInUse();
   FolderInUse(const FolderInUse&) = delete;
   FolderInUse& operator=(const FolderInUse&) = delete;
 
-  // False, with the last error set, when the folder cannot be held.
-  bool Hold(const std::wstring& folder);
-  void Release() { folder_.Close(); }
+  // Creates folder, private to the user (POSIX: owned by the user, mode 0700, no
+  // link), and holds it. False, with the last error set, when it cannot be created
+  // (kErrorAlreadyExists: something of that name is there) or held; nothing is left
+  // behind then. On a POSIX file system that cannot give a held folder its name
+  // without the risk of replacing another, the folder keeps a private name of its
+  // own beside it (see Path).
+  bool Create(const std::wstring& folder);
+  // The same under a fresh name in directory that begins with prefix.
+  bool CreateFresh(const std::wstring& directory, const std::wstring& prefix);
+  // The held folder, with the path separator at its end.
+  const std::wstring& Path() const { return path_; }
+  // False, with the last error set, when the held folder is no longer the user's
+  // private folder under its name.
+  bool StillHeld() const;
+  // Removes the held folder where it is empty and still under its name, and releases it.
+  bool RemoveAndRelease();
+  void Release();
 
  private:
+  bool Hold(const std::wstring& folder);  // Windows: an open handle on the folder created
   UniqueHandle folder_;
+  UniqueHandle directory_;  // POSIX: the directory that holds the folder
+  std::wstring path_;
 };
 
 // A file opened for reading that others may go on reading and writing.

@@ -281,7 +281,7 @@ TEST_F(InjectedFault, AnEngineThatCannotBeStartedInItsFolderIsNotStarted) {
 
 TEST_F(InjectedFault, AWorkingFolderThatCannotBeHeldIsReported) {
   // Unheld, the empty folder could be taken for a leftover by another launcher.
-  const auto result = RunWith("flock:KIVOTemp0");
+  const auto result = RunWith("flock:KIVOTemp*");
   EXPECT_EQ(result.exitCode, 73u);
   testsupport::ExpectBoxes(result, {testsupport::FolderNotCreatedBox(box_.WorkingFolder())});
   EXPECT_TRUE(box_.TempEntries().empty());
@@ -306,6 +306,19 @@ TEST_F(InjectedFault, APackageReplacedDuringTheRunRunsAsStarted) {
   testsupport::ExpectBoxes(result, {});
   EXPECT_FALSE(fs::exists(other));  // the other package did take the path
   EXPECT_TRUE(testsupport::ReadFileBytes(box_.Report() / "setup.dat") == content.data);
+}
+
+TEST_F(InjectedFault, AWorkingFolderSwappedMidRunReceivesNothing) {
+  // Whoever may rename entries of the temporary directory (where others may, the
+  // directory is refused) moves the working folder away while the first member is
+  // created and puts a folder of their own under its name.
+  const auto result = RunWith("swap:setup.dat");
+  EXPECT_EQ(result.exitCode, 73u);
+  testsupport::ExpectBoxes(result, {testsupport::FolderNotCreatedBox(box_.WorkingFolder())});
+  EXPECT_EQ(box_.TempEntries(), (std::vector<std::string>{"KIVOTemp0", "KIVOTemp0.moved"}));
+  EXPECT_TRUE(box_.TempEntries("KIVOTemp0").empty());        // nothing written into the stand-in
+  EXPECT_TRUE(box_.TempEntries("KIVOTemp0.moved").empty());  // the launcher's own files cleaned up
+  EXPECT_FALSE(fs::exists(box_.Report()));                    // no engine ran, in either folder
 }
 
 TEST_F(InjectedFault, ASettingsFileThatCannotBeReadBackKeepsItsLines) {

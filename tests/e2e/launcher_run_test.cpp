@@ -257,6 +257,35 @@ TEST(LauncherRun, AFolderThatCannotBeCreatedIsReported) {
   EXPECT_FALSE(fs::exists(missing));
 }
 
+TEST(LauncherRun, LineBreaksInValuesStartNoSettingOfTheirOwn) {
+  // Whoever names the package or writes the command line could otherwise add keys
+  // to setup.cfg: each CR and each LF becomes a space. Windows file names hold none.
+  const std::string name = testsupport::BoxesOnStandardError() ? "Setup\nShell_Slient=1" : "Setup.exe";
+  const std::wstring language = L"en\r\nShell_Debug=1";
+  EnginePackage run;
+  const fs::path package = run.Write(name);
+  const auto result = run.box.Start(package, {L"/language", language});
+  EXPECT_EQ(result.exitCode, 0u);
+  testsupport::ExpectBoxes(result, {});
+  const auto oneLine = [](std::string text) {
+    for (char& ch : text) {
+      if (ch == '\r' || ch == '\n') ch = ' ';
+    }
+    return text;
+  };
+  const std::string commandLine = testsupport::Utf8(platform::QuoteArgument(package.wstring())) + " /language " +
+                                  testsupport::Utf8(platform::QuoteArgument(language));
+  EXPECT_EQ(testsupport::ReadFileBytes(run.box.Report() / "setup.cfg"),
+            "[Main]\r\n"
+            "XParam1=" + oneLine(package.u8string()) + "\r\n"
+            "Shell_CommandLine=" + oneLine(commandLine) + "\r\n"
+            "Shell_Debug=0\r\n"
+            "Shell_Language=en  Shell_Debug=1\r\n"
+            "Shell_Uninstall=0\r\n"
+            "Shell_Repair=0\r\n"
+            "Shell_ZBT_UpdateTest=0\r\n");
+}
+
 TEST(LauncherRun, OnPosixAnAbsolutePathIsAValueNotASwitch) {
   if (!testsupport::BoxesOnStandardError()) GTEST_SKIP() << "Windows has no such paths";
   EnginePackage run;

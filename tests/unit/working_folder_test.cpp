@@ -16,6 +16,21 @@ std::wstring Candidate(const testsupport::ScratchFolder& temp, int n) {
   return temp.WithSeparator() + L"KIVOTemp" + std::to_wstring(n) + platform::kPathSeparator;
 }
 
+// The folder a run gets in temp, with the boxes it called for; nothing held afterwards.
+struct Provided {
+  std::wstring folder;
+  app::StepOutcome outcome;
+};
+Provided Provide(const std::wstring& temp) {
+  testsupport::TempDirectoryOverride tempDirectory(temp);
+  testsupport::MessageBoxRecorder boxes;
+  Provided provided;
+  platform::FolderInUse inUse;
+  provided.outcome = app::ProvideWorkingFolder(provided.folder, inUse);
+  EXPECT_TRUE(boxes.Boxes().empty());  // the run shows them
+  return provided;
+}
+
 TEST(WorkingFolder, ChoosesTheFirstFreeCandidate) {
   struct Case {
     const char* what;
@@ -43,34 +58,42 @@ TEST(WorkingFolder, ChoosesTheFirstFreeCandidate) {
     SCOPED_TRACE(c.what);
     testsupport::ScratchFolder temp;
     c.prepare(temp.Path());
-    testsupport::TempDirectoryOverride tempDirectory(temp.Path().wstring());
-    EXPECT_EQ(app::AllocateWorkingFolder(), Candidate(temp, c.expected));
+    const Provided provided = Provide(temp.Path().wstring());
+    EXPECT_FALSE(provided.outcome.Failed());
+    EXPECT_EQ(provided.folder, Candidate(temp, c.expected));
+    EXPECT_TRUE(fs::is_directory(provided.folder));
   }
 }
 
 TEST(WorkingFolder, AddsOneSeparatorToTheTemporaryDirectory) {
   testsupport::ScratchFolder temp;
   for (const std::wstring& reported : {temp.Path().wstring(), temp.WithSeparator()}) {
-    testsupport::TempDirectoryOverride tempDirectory(reported);
-    const std::wstring folder = app::AllocateWorkingFolder();
-    EXPECT_EQ(folder, Candidate(temp, 0));
-    EXPECT_NE(folder.substr(folder.size() - 2), std::wstring(2, platform::kPathSeparator));
+    const Provided provided = Provide(reported);
+    EXPECT_EQ(provided.folder, Candidate(temp, 0));
+    EXPECT_NE(provided.folder.substr(provided.folder.size() - 2), std::wstring(2, platform::kPathSeparator));
+    fs::remove(provided.folder);
   }
 }
 
-TEST(WorkingFolder, CreatesTheFolderSilently) {
+TEST(WorkingFolder, TheFolderIsPrivateAndHeldAgainstOtherLaunchers) {
   testsupport::ScratchFolder temp;
   testsupport::TempDirectoryOverride tempDirectory(temp.Path().wstring());
   testsupport::MessageBoxRecorder boxes;
-  const std::wstring folder = app::AllocateWorkingFolder();
-  const app::StepOutcome created = app::CreateWorkingFolder(folder);
-  EXPECT_FALSE(created.Failed());
-  EXPECT_FALSE(created.box.has_value());
-  EXPECT_TRUE(fs::is_directory(folder));
+  std::wstring folder;
+  platform::FolderInUse inUse;
+  const app::StepOutcome provided = app::ProvideWorkingFolder(folder, inUse);
+  EXPECT_FALSE(provided.Failed());
+  EXPECT_FALSE(provided.box.has_value());
   EXPECT_TRUE(boxes.Boxes().empty());
 #ifndef _WIN32
   EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
 #endif
+  // Empty while held, it is no leftover for the next launcher.
+  EXPECT_FALSE(platform::RemoveLeftoverFolder(folder));
+  EXPECT_FALSE(app::CheckWorkingFolder(inUse).Failed());
+  EXPECT_EQ(Provide(temp.Path().wstring()).folder, Candidate(temp, 1));
+  EXPECT_TRUE(inUse.RemoveAndRelease());
+  EXPECT_FALSE(fs::exists(folder));
 }
 
 TEST(WorkingFolder, AllNamesTakenEndsWithThePrivilegesMessage) {
@@ -80,32 +103,25 @@ TEST(WorkingFolder, AllNamesTakenEndsWithThePrivilegesMessage) {
     fs::create_directory(folder);
     std::ofstream(folder / "keep") << "x";
   }
-  testsupport::TempDirectoryOverride tempDirectory(temp.Path().wstring());
-  testsupport::MessageBoxRecorder boxes;
-
-  const std::wstring folder = app::AllocateWorkingFolder();
-  EXPECT_EQ(folder, temp.WithSeparator());
-  const app::StepOutcome created = app::CreateWorkingFolder(folder);
-  EXPECT_TRUE(created.Failed());
-  ASSERT_TRUE(created.box.has_value());
-  EXPECT_EQ(created.box->text, L"The installer has insufficient privileges to create this directory:\n" +
-                                   temp.WithSeparator() + L".\nThe installation cannot continue.");
-  EXPECT_FALSE(created.box->caption.has_value());
-  EXPECT_EQ(created.box->style, testsupport::kStopBoxStyle);
-  EXPECT_TRUE(boxes.Boxes().empty());  // the run shows it
+  const Provided provided = Provide(temp.Path().wstring());
+  EXPECT_TRUE(provided.outcome.Failed());
+  EXPECT_EQ(provided.outcome.code, platform::kErrorAlreadyExists);
+  ASSERT_TRUE(provided.outcome.box.has_value());
+  EXPECT_EQ(provided.outcome.box->text, L"The installer has insufficient privileges to create this directory:\n" +
+                                            temp.WithSeparator() + L".\nThe installation cannot continue.");
+  EXPECT_FALSE(provided.outcome.box->caption.has_value());
+  EXPECT_EQ(provided.outcome.box->style, testsupport::kStopBoxStyle);
   EXPECT_EQ(temp.Entries().size(), 200u);  // nothing removed, nothing added
 }
 
 TEST(WorkingFolder, AMissingTemporaryDirectoryCannotHoldTheFolder) {
   testsupport::ScratchFolder temp;
   const fs::path missing = temp.Path() / "gone";
-  testsupport::TempDirectoryOverride tempDirectory(missing.wstring());
-  testsupport::MessageBoxRecorder boxes;
-  const std::wstring folder = app::AllocateWorkingFolder();
-  const app::StepOutcome created = app::CreateWorkingFolder(folder);
-  EXPECT_TRUE(created.Failed());
-  ASSERT_TRUE(created.box.has_value());
-  EXPECT_NE(created.box->text.find(L"KIVOTemp0"), std::wstring::npos);
+  const Provided provided = Provide(missing.wstring());
+  EXPECT_TRUE(provided.outcome.Failed());
+  ASSERT_TRUE(provided.outcome.box.has_value());
+  EXPECT_NE(provided.outcome.box->text.find(L"KIVOTemp0"), std::wstring::npos);
+  EXPECT_FALSE(fs::exists(missing));
 }
 
 }  // namespace

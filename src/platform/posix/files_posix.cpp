@@ -12,6 +12,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/errors_posix.h"
+#include "platform/posix/held_folder_posix.h"
 #include "platform/utf8.h"
 
 namespace platform {
@@ -54,10 +55,7 @@ size_t FullPathAnsi(const char* path, char* buffer, size_t bufferSize) {
   return result.size();
 }
 
-bool PathExistsAnsi(const char* path) {
-  struct stat info;
-  return lstat(path, &info) == 0 || FailWithErrno();
-}
+bool PathExistsAnsi(const char* path) { return PathExists(BytesToWide(path)); }
 
 bool SetAttributesNormalAnsi(const char* path) { return SetAttributesNormal(BytesToWide(path)); }
 
@@ -69,8 +67,11 @@ bool CreateFolderTreeAnsi(const char* path) {
   bool created = true;
   for (size_t i = 0; i <= full.size(); ++i) {
     if (i == full.size() || full[i] == '/') {
-      if (!partial.empty() && partial != "/" && mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-        created = FailWithErrno();
+      if (!partial.empty() && partial != "/") {
+        const PathAt folder(partial);
+        if (!folder.Found() || (mkdirat(folder.Folder(), folder.Name(), 0700) != 0 && errno != EEXIST)) {
+          created = folder.Found() ? FailWithErrno() : false;
+        }
       }
     }
     if (i < full.size()) partial.push_back(full[i]);
@@ -81,7 +82,9 @@ bool CreateFolderTreeAnsi(const char* path) {
 bool OutputFile::Create(const char* path) {
   Close();
   // Never follows a symbolic link planted at the output path.
-  const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const PathAt file(path);
+  if (!file.Found()) return false;
+  const int fd = openat(file.Folder(), file.Name(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
     // A file that may be created is missing a folder on its way, as Windows says it.
     if (errno == ENOENT) return SetLastError(kErrorPathNotFound), false;
@@ -119,10 +122,13 @@ bool OutputFile::Write(const void* data, size_t count, size_t& written) {
 }
 
 bool AllowOwnerToRun(const std::wstring& path) {
-  const std::string native = WideToBytes(path);
+  const PathAt file(WideToBytes(path));
   struct stat info;
-  if (lstat(native.c_str(), &info) != 0) return FailWithErrno();
-  return chmod(native.c_str(), (info.st_mode & 07777) | S_IXUSR) == 0 || FailWithErrno();
+  if (!file.Found()) return false;
+  if (fstatat(file.Folder(), file.Name(), &info, AT_SYMLINK_NOFOLLOW) != 0) return FailWithErrno();
+  // A link is never followed to a file elsewhere.
+  if (S_ISLNK(info.st_mode)) return SetLastError(kErrorAccessDenied), false;
+  return fchmodat(file.Folder(), file.Name(), (info.st_mode & 07777) | S_IXUSR, 0) == 0 || FailWithErrno();
 }
 
 CommittedBuffer::CommittedBuffer(size_t size) {

@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "platform/posix/arguments_posix.h"
 #include "platform/posix/errors_posix.h"
+#include "platform/posix/held_folder_posix.h"
 #include "platform/utf8.h"
 
 namespace platform {
@@ -99,16 +100,22 @@ std::wstring TempDirectory() {
 }
 
 bool CreateFolder(const std::wstring& path) {
-  return mkdir(Native(path).c_str(), 0700) == 0 || FailWithErrno();
+  const PathAt folder(Native(path));
+  return folder.Found() && (mkdirat(folder.Folder(), folder.Name(), 0700) == 0 || FailWithErrno());
 }
 
-bool RemoveFolder(const std::wstring& path) { return rmdir(Native(path).c_str()) == 0 || FailWithErrno(); }
+bool RemoveFolder(const std::wstring& path) {
+  const PathAt folder(Native(path));
+  return folder.Found() && (unlinkat(folder.Folder(), folder.Name(), AT_REMOVEDIR) == 0 || FailWithErrno());
+}
 
 bool AppendToFile(const std::wstring& path, const std::string& bytes) {
   const std::string native = Native(path);
   const size_t slash = native.find_last_of('/');
   if (slash != std::string::npos && slash > 0) CreateFolderTreeAnsi(native.substr(0, slash).c_str());  // the open tells
-  const int file = open(native.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  const PathAt at(native);
+  if (!at.Found()) return false;
+  const int file = openat(at.Folder(), at.Name(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (file < 0) return FailWithErrno();
   size_t done = 0;
   while (done < bytes.size()) {
@@ -122,29 +129,32 @@ bool AppendToFile(const std::wstring& path, const std::string& bytes) {
 }
 
 bool RemoveFile(const std::wstring& path) {
-  const std::string native = Native(path);
+  const PathAt file(Native(path));
   struct stat info;
+  if (!file.Found()) return false;
   // Like DeleteFileW, never removes a folder.
-  if (lstat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (fstatat(file.Folder(), file.Name(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) {
     SetLastError(kErrorAccessDenied);
     return false;
   }
-  return unlink(native.c_str()) == 0 || FailWithErrno();
+  return unlinkat(file.Folder(), file.Name(), 0) == 0 || FailWithErrno();
 }
 
 bool SetAttributesNormal(const std::wstring& path) {
   // The nearest thing to clearing the read-only attribute: the owner may write again.
-  const std::string native = Native(path);
+  const PathAt file(Native(path));
   struct stat info;
-  if (lstat(native.c_str(), &info) != 0) return FailWithErrno();
+  if (!file.Found()) return false;
+  if (fstatat(file.Folder(), file.Name(), &info, AT_SYMLINK_NOFOLLOW) != 0) return FailWithErrno();
   if (!S_ISREG(info.st_mode)) return true;
-  return chmod(native.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0 || FailWithErrno();
+  return fchmodat(file.Folder(), file.Name(), (info.st_mode & 07777) | S_IWUSR, 0) == 0 || FailWithErrno();
 }
 
 bool PathExists(const std::wstring& path) {
   // Anything of that name counts, a dangling symbolic link included.
+  const PathAt file(Native(path));
   struct stat info;
-  return lstat(Native(path).c_str(), &info) == 0 || FailWithErrno();
+  return file.Found() && (fstatat(file.Folder(), file.Name(), &info, AT_SYMLINK_NOFOLLOW) == 0 || FailWithErrno());
 }
 
 bool ReadOnlyFile::OpenRunningProgram() {

@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/errors_posix.h"
+#include "platform/posix/held_folder_posix.h"
 #include "platform/utf8.h"
 
 extern char** environ;
@@ -35,7 +36,9 @@ std::string Trimmed(const std::string& text) {
 // The file's lines; none for a missing file. False, with the last error set, when it
 // cannot be read whole: rewriting it then would lose what could not be read.
 bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
-  const UniqueHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const PathAt at(path);
+  if (!at.Found()) return false;
+  const UniqueHandle file(openat(at.Folder(), at.Name(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (!file) return errno == ENOENT || FailWithErrno();
   std::string content;
   char buffer[4096];
@@ -104,7 +107,9 @@ bool WriteProfileEntry(const std::wstring& section, const std::wstring& key, con
 
   std::string content;
   for (const std::string& line : lines) content += line + "\r\n";
-  UniqueHandle out(open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+  const PathAt at(file);
+  if (!at.Found()) return false;
+  UniqueHandle out(openat(at.Folder(), at.Name(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!out) return FailWithErrno();
   size_t written = 0;
   while (written < content.size()) {
@@ -128,8 +133,16 @@ class SpawnActions {
   SpawnActions(const SpawnActions&) = delete;
   SpawnActions& operator=(const SpawnActions&) = delete;
 
+  // The folder is opened here and entered by its descriptor, so the child starts in
+  // the folder opened (inside the held working folder, the one held) whatever is
+  // renamed meanwhile.
   bool StartIn(const std::string& directory) {
-    const int error = ready_ ? posix_spawn_file_actions_addchdir_np(&actions_, directory.c_str()) : ENOMEM;
+    const PathAt at(directory);
+    if (!at.Found()) return false;
+    directory_ = UniqueHandle(openat(at.Folder(), at.Name(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!directory_) return FailWithErrno();
+    const int error =
+        ready_ ? posix_spawn_file_actions_addfchdir_np(&actions_, static_cast<int>(directory_.Get())) : ENOMEM;
     if (error == 0) return true;
     SetLastError(WindowsErrorFromErrno(error));
     return false;
@@ -139,6 +152,7 @@ class SpawnActions {
  private:
   posix_spawn_file_actions_t actions_;
   bool ready_;
+  UniqueHandle directory_;  // open until the child has started
 };
 
 bool ProcessHandle::Start(const std::wstring& program, const std::wstring& directory, bool /*quiet*/) {
@@ -146,8 +160,12 @@ bool ProcessHandle::Start(const std::wstring& program, const std::wstring& direc
   char* const argv[] = {path.data(), nullptr};
   SpawnActions actions;
   if (!actions.StartIn(WideToBytes(directory))) return false;
+  // A program in the folder it starts in is run from there, as the folder opened holds it.
+  const PathParts parts = SplitPath(program);
+  const std::string started =
+      parts.directory == directory ? "./" + WideToBytes(parts.fileName + parts.extension) : path;
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, path.c_str(), actions.Get(), nullptr, argv, environ);
+  const int error = posix_spawn(&pid, started.c_str(), actions.Get(), nullptr, argv, environ);
   if (error != 0) {
     SetLastError(WindowsErrorFromErrno(error));
     return false;
