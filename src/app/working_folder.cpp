@@ -7,16 +7,6 @@
 namespace app {
 namespace {
 
-// n in decimal, as "%ld" writes it.
-std::wstring Decimal(long n) {
-  std::wstring digits;
-  do {
-    digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + n % 10));
-    n /= 10;
-  } while (n > 0);
-  return digits;
-}
-
 std::wstring WithTrailingSeparator(std::wstring path) {
   if (path.empty() || path.back() != platform::kPathSeparator) path.push_back(platform::kPathSeparator);
   return path;
@@ -44,7 +34,7 @@ StepOutcome ProvideWorkingFolder(std::wstring& folder, platform::FolderInUse& in
   const platform::FolderChoiceLock choosing(tempDirectory, L"sfx-launcher.KIVOTemp");
   bool takenByOthers = false;
   for (long n = 0; n < kWorkingFolderCandidates; ++n) {
-    const std::wstring candidate = base + L"KIVOTemp" + Decimal(n);
+    const std::wstring candidate = base + L"KIVOTemp" + platform::Decimal(static_cast<unsigned long>(n));
     // An empty leftover of an earlier run disappears here and its number is free
     // again; a folder that another launcher is still using stays.
     platform::RemoveLeftoverFolder(candidate);

@@ -44,6 +44,9 @@ enum ErrorCode : int {
   kErrorOldWinVersion = 1150,
 };
 
+// n in decimal, as "%lu" writes it.
+std::wstring Decimal(unsigned long n);
+
 // The separator between the folders of a path.
 extern const wchar_t kPathSeparator;
 
@@ -121,7 +124,12 @@ PathParts SplitPath(const std::wstring& path);
 // The user's temporary directory as the system reports it ("" on failure).
 std::wstring TempDirectory();
 
-bool CreateFolder(const std::wstring& path);   // the new folder is private to its owner on POSIX
+// The new folder is private: on POSIX mode 0700; on Windows its own protected DACL
+// (PrivateFolderSddl) instead of the entries of the folder that holds it.
+bool CreateFolder(const std::wstring& path);
+// The DACL of a private folder for the user of userSid: the user alone, or, for a
+// process that runs elevated or as SYSTEM, the user, SYSTEM and the Administrators.
+std::wstring PrivateFolderSddl(const std::wstring& userSid, bool elevatedOrSystem);
 // Removes an empty folder unless another process holds it (see FolderInUse).
 bool RemoveLeftoverFolder(const std::wstring& path);
 bool RemoveFolder(const std::wstring& path);   // only an empty folder

@@ -125,3 +125,25 @@ TEST(WorkingFolder, AMissingTemporaryDirectoryCannotHoldTheFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+// On Windows the working folder takes none of the temporary directory's entries: an
+// elevated run's Temp lets the user's unelevated processes in, C:\Windows\Temp every
+// local user. Wine keeps no DACL that is set, so the descriptor itself is checked.
+TEST(WorkingFolder, ItsDaclAdmitsTheUserAloneOrWithSystemAndAdministrators) {
+  const std::wstring user = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+  struct Case {
+    std::wstring sid;
+    bool elevatedOrSystem;
+    std::wstring sddl;
+  };
+  const Case cases[] = {
+      {user, false, L"D:P(A;OICI;FA;;;" + user + L")"},
+      {user, true, L"D:P(A;OICI;FA;;;" + user + L")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"},
+      {L"S-1-5-18", true, L"D:P(A;OICI;FA;;;S-1-5-18)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(platform::PrivateFolderSddl(c.sid, c.elevatedOrSystem), c.sddl);
+}
+
+}  // namespace

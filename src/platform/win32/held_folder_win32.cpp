@@ -41,7 +41,7 @@ bool FolderInUse::Create(const std::wstring& folder) {
 bool FolderInUse::CreateFresh(const std::wstring& directory, const std::wstring& prefix) {
   const std::wstring base = WithSeparator(directory) + prefix;
   for (unsigned n = 0; n < kFreshNameAttempts; ++n) {
-    if (Create(base + std::to_wstring(GetTickCount() + n))) return true;
+    if (Create(base + Decimal(GetTickCount() + n))) return true;
     if (LastError() != kErrorAlreadyExists) return false;
   }
   return false;

@@ -1,5 +1,6 @@
 // The program, its arguments, folders, files and text through the Win32 API.
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/utf8.h"
 
 namespace platform {
 
@@ -85,7 +87,62 @@ std::wstring TempDirectory() {
   return std::wstring(buffer, length);
 }
 
-bool CreateFolder(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != FALSE; }
+namespace {
+
+// The process's user as an SID string, and whether the process runs elevated or as
+// SYSTEM; false when the token cannot be read.
+bool ReadProcessUser(std::wstring& sid, bool& elevatedOrSystem) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  const UniqueHandle held(reinterpret_cast<intptr_t>(token));
+  union {
+    TOKEN_USER user;
+    BYTE bytes[256];
+  } user;
+  DWORD size = 0;
+  if (!GetTokenInformation(token, TokenUser, &user, sizeof user, &size)) return false;
+  LPWSTR text = nullptr;
+  if (!ConvertSidToStringSidW(user.user.User.Sid, &text)) return false;
+  sid = text;
+  LocalFree(text);
+  // Windows before Vista has no elevation (nor its token class, 20): an
+  // administrator's process has it all.
+  constexpr auto kTokenElevation = static_cast<TOKEN_INFORMATION_CLASS>(20);
+  struct {
+    DWORD TokenIsElevated;
+  } elevation{};
+  BOOL administrator = FALSE;
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  DWORD sidSize = sizeof administrators;
+  const bool elevated =
+      GetTokenInformation(token, kTokenElevation, &elevation, sizeof elevation, &size)
+          ? elevation.TokenIsElevated != 0
+          : CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize) &&
+                CheckTokenMembership(nullptr, administrators, &administrator) && administrator;
+  elevatedOrSystem = elevated || sid == L"S-1-5-18";
+  return true;
+}
+
+}  // namespace
+
+bool CreateFolder(const std::wstring& path) {
+  std::wstring sid;
+  bool elevatedOrSystem = false;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  // Without its own DACL the folder would take the temporary directory's entries:
+  // better none than that.
+  if (!ReadProcessUser(sid, elevatedOrSystem) ||
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(PrivateFolderSddl(sid, elevatedOrSystem).c_str(),
+                                                            SDDL_REVISION_1, &descriptor, nullptr)) {
+    return false;
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  const bool created = CreateDirectoryW(path.c_str(), &attributes) != FALSE;
+  const DWORD error = GetLastError();
+  LocalFree(descriptor);
+  ::SetLastError(error);
+  return created;
+}
 bool RemoveFolder(const std::wstring& path) { return RemoveDirectoryW(path.c_str()) != FALSE; }
 bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
 bool SetAttributesNormal(const std::wstring& path) {
@@ -241,7 +298,7 @@ std::string LocalTimeText() {
   const char separators[] = "-- ::";  // after each field but the last
   std::string text;
   for (size_t i = 0; i < 6; ++i) {
-    const std::string digits = std::to_string(fields[i]);
+    const std::string digits = WideToUtf8(Decimal(fields[i]));
     text += std::string(digits.size() < 2 ? 2 - digits.size() : 0, '0') + digits;
     if (i < 5) text.push_back(separators[i]);
   }
