@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/extraction_names.h"
 #include "app/platform_level.h"
@@ -42,6 +43,13 @@ struct PackageFiles {
   // where that name has characters the extraction's code page lacks, under one that
   // has none. Extraction, start and clean-up agree on it.
   std::wstring engineFileName = EngineFileName(FileNameOf(launcherPath));
+
+  // The files the launcher puts in the working folder: the members and setup.cfg.
+  std::vector<std::wstring> LauncherFileNames() const {
+    std::vector<std::wstring> names{kSettingsFileName};
+    for (const package::PackageMember& member : package::kPackageMembers) names.push_back(FileNameOf(member));
+    return names;
+  }
 
   const wchar_t* FileNameOf(const package::PackageMember& member) const {
     return member.fileName != nullptr ? member.fileName : engineFileName.c_str();
@@ -120,7 +128,12 @@ StepOutcome HandOff(const PackageFiles& files, const handoff::LauncherCommandLin
   // An engine that its owner may not run cannot start: it goes like one that failed.
   if (!platform::AllowOwnerToRun(enginePath)) return Failure(Stop::kEngineNotStarted, platform::LastError());
   handoff::WriteSettingsFile(workingFolder + kSettingsFileName, files.launcherPath, switches);
-  const handoff::EngineRun run = handoff::RunAndWait(enginePath, silent);
+  // Until the engine has started, nobody replaces what it will load and read.
+  platform::HeldFiles held;
+  for (const std::wstring& name : files.LauncherFileNames()) {
+    if (!held.Hold(workingFolder + name)) return Failure(Stop::kEngineNotStarted, platform::LastError());
+  }
+  const handoff::EngineRun run = handoff::RunAndWait(enginePath, silent, [&held] { held.Release(); });
   if (!run.ended) return Failure(Stop::kEngineNotStarted, run.code);
   return StepOutcome{Stop::kNone, run.code, std::nullopt, KeepsWorkingFolder(run.code)};
 }
@@ -128,10 +141,7 @@ StepOutcome HandOff(const PackageFiles& files, const handoff::LauncherCommandLin
 // What the launcher put there goes; a folder the engine left files in stays.
 void RemoveWorkingFolder(const PackageFiles& files, const std::wstring& workingFolder,
                          platform::FolderInUse& folderInUse) {
-  platform::RemoveFile(workingFolder + kSettingsFileName);
-  for (const package::PackageMember& member : package::kPackageMembers) {
-    platform::RemoveFile(workingFolder + files.FileNameOf(member));
-  }
+  for (const std::wstring& name : files.LauncherFileNames()) platform::RemoveFile(workingFolder + name);
   folderInUse.RemoveAndRelease();
 }
 

@@ -18,10 +18,14 @@ EngineRun Failed() {
 }
 }  // namespace
 
-EngineRun RunAndWait(const std::wstring& targetPath, bool quiet) {
+EngineRun RunAndWait(const std::wstring& targetPath, bool quiet, const std::function<void()>& started) {
   const platform::PathParts parts = platform::SplitPath(targetPath);
   platform::ProcessHandle process;
-  if (!process.Start(targetPath, parts.drive + parts.directory, quiet)) return Failed();
+  const bool running = process.Start(targetPath, parts.drive + parts.directory, quiet);
+  const int error = platform::LastError();
+  if (started) started();
+  platform::SetLastError(error);
+  if (!running) return Failed();
 
   bool ended = false;
   for (int attempt = 0; attempt < kWaitAttempts && !ended; ++attempt) ended = process.WaitForEnd();

@@ -1,6 +1,7 @@
 // Starting the setup engine in its own folder and waiting for its exit code.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace handoff {
@@ -14,7 +15,8 @@ struct EngineRun {
 
 // Starts the program at targetPath, with no parameters, in the folder that holds
 // it, and waits for its end. A quiet start leaves the Windows shell no box of its
-// own to show when the start fails.
-EngineRun RunAndWait(const std::wstring& targetPath, bool quiet = false);
+// own to show when the start fails. started, where given, is called once the start
+// is over, whether it succeeded or not.
+EngineRun RunAndWait(const std::wstring& targetPath, bool quiet = false, const std::function<void()>& started = {});
 
 }  // namespace handoff

@@ -169,6 +169,25 @@ class FolderChoiceLock {
 // process leaves it alone even while it is empty. On POSIX every path inside the
 // held folder is reached through the folder held, never by its name, so that a
 // folder renamed or swapped under that name meanwhile receives nothing.
+// Files kept as they are while held: on Windows open for reading with read sharing
+// only, so nobody (the user's other processes included) can write, replace, rename
+// or delete them; the engine may still read and load them. On POSIX the held
+// working folder keeps others out already: holding succeeds at once.
+class HeldFiles {
+ public:
+  HeldFiles() = default;
+  HeldFiles(const HeldFiles&) = delete;
+  HeldFiles& operator=(const HeldFiles&) = delete;
+
+  // False, with the last error set, when path cannot be held (another has it open
+  // for writing).
+  bool Hold(const std::wstring& path);
+  void Release() { files_.clear(); }
+
+ private:
+  std::vector<UniqueHandle> files_;
+};
+
 class FolderInUse {
  public:
   FolderInUse() = default;

@@ -147,3 +147,32 @@ TEST(WorkingFolder, ItsDaclAdmitsTheUserAloneOrWithSystemAndAdministrators) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the engine will load and read stays as extracted until it has started: the
+// user's other processes (an unelevated one, for an elevated run) can neither
+// replace nor change nor delete it, while reading it stays open to all.
+TEST(HeldFiles, NothingReplacesAHeldFileButEveryoneMayReadIt) {
+  testsupport::ScratchFolder scratch;
+  const fs::path file = scratch.Write("Setup_UI.dll", "extracted");
+  const fs::path planted = scratch.Write("planted.dll", "planted");
+  platform::HeldFiles held;
+  ASSERT_TRUE(held.Hold(file.wstring()));
+  EXPECT_EQ(testsupport::ReadFileBytes(file), "extracted");
+#ifdef _WIN32
+  {  // the share mode keeps others out
+    std::error_code error;
+    fs::rename(planted, file, error);
+    EXPECT_TRUE(error) << "replaced while held";
+    EXPECT_FALSE(std::ofstream(file, std::ios::app).is_open()) << "opened for writing while held";
+    EXPECT_FALSE(fs::remove(file, error));
+    EXPECT_EQ(testsupport::ReadFileBytes(file), "extracted");
+  }
+#endif
+  held.Release();
+  fs::rename(planted, file);
+  EXPECT_EQ(testsupport::ReadFileBytes(file), "planted");
+}
+
+}  // namespace

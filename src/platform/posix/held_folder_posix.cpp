@@ -194,6 +194,8 @@ PathAt::PathAt(const std::string& path) : name_(path) {
   name_ = full.substr(start);
 }
 
+bool HeldFiles::Hold(const std::wstring&) { return true; }
+
 bool OthersCanReplaceFoldersIn(const std::wstring& directory) {
   const UniqueHandle opened(open(WideToBytes(directory).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   struct stat info;

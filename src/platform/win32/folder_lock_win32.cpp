@@ -31,10 +31,19 @@ FolderChoiceLock::~FolderChoiceLock() {
 bool FolderInUse::Hold(const std::wstring& folder) {
   Release();
   // Open without FILE_SHARE_DELETE: nobody else can remove the folder meanwhile.
+  // The folder itself, not what a junction or link put in its place would lead to.
   HANDLE handle = CreateFileW(folder.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   folder_ = UniqueHandle(reinterpret_cast<intptr_t>(handle));
+  // A reparse point (a junction, a link) is never used as the working folder.
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    folder_.Close();
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   return true;
 }
 

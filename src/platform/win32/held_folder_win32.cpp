@@ -15,6 +15,14 @@ std::wstring WithSeparator(std::wstring path) {
 }
 }  // namespace
 
+bool HeldFiles::Hold(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  files_.emplace_back(reinterpret_cast<intptr_t>(file));
+  return true;
+}
+
 bool OthersCanReplaceFoldersIn(const std::wstring&) { return false; }
 
 bool BelongsToAnotherUser(const std::wstring&) { return false; }
