@@ -21,12 +21,23 @@ std::wstring OnOneLine(std::wstring value) {
   }
   return value;
 }
+
+// A value as stored, so that the profile API's reader gives it back as meant: that
+// reader drops one pair of quotation marks, double or single, that encloses a whole
+// value ("C:\setup.exe" /log "C:\x.log" would lose its first and last), so such a
+// value goes inside one more pair of double ones. Every other value is stored as is.
+std::wstring AsStored(const std::wstring& text) {
+  std::wstring value = OnOneLine(text);
+  const bool enclosed = value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') &&
+                        value.back() == value.front();
+  return enclosed ? L"\"" + value + L"\"" : value;
+}
 }  // namespace
 
 void WriteNonEmptySetting(const wchar_t* section, const wchar_t* key, const wchar_t* value,
                           const std::wstring& path) {
   if (value == nullptr || *value == L'\0') return;
-  platform::WriteProfileEntry(section, key, OnOneLine(value), path);
+  platform::WriteProfileEntry(section, key, AsStored(value), path);
 }
 
 void WriteSettingsFile(const std::wstring& settingsPath, const std::wstring& launcherPath,
@@ -37,7 +48,7 @@ void WriteSettingsFile(const std::wstring& settingsPath, const std::wstring& lau
     WriteNonEmptySetting(kSection, key, text.c_str(), settingsPath);
   };
 
-  platform::WriteProfileEntry(kSection, L"XParam1", OnOneLine(launcherPath), settingsPath);
+  platform::WriteProfileEntry(kSection, L"XParam1", AsStored(launcherPath), settingsPath);
   write(L"Shell_CommandLine", platform::CommandLine());
   write(L"Shell_Logfile", value(L"logfile"));
   write(L"Shell_Slient", value(L"silent"));

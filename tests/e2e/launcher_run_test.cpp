@@ -104,6 +104,47 @@ TEST(LauncherRun, TheEnginesExitCodeDecidesWhetherTheFolderStays) {
   }
 }
 
+// An engine reads setup.cfg through the profile API, whose reader drops quotation
+// marks that enclose a whole value: a command line that starts with the quoted
+// package path and ends with a quoted argument, and values in quotes, must still
+// reach it exactly as the launcher got them.
+TEST(LauncherRun, QuotedValuesReachAnEngineThatReadsThroughTheProfileApi) {
+  EnginePackage run;
+  const fs::path package = run.Write("My Package.exe");
+  const std::wstring log = (run.box.Scratch().Path() / "my logs" / "x.log").wstring();
+  const std::vector<std::wstring> arguments = {L"/language", L"'quoted'", L"/textctrl1", L"\"",
+                                               L"/textctrl2", L"\"\"", L"/logfile", log};
+  const auto result = run.box.Start(package, arguments);
+  EXPECT_EQ(result.exitCode, 0u);
+  std::string commandLine = testsupport::Utf8(platform::QuoteArgument(package.wstring()));
+  for (const std::wstring& argument : arguments) commandLine += " " + testsupport::Utf8(platform::QuoteArgument(argument));
+  ASSERT_EQ(commandLine.front(), '"');
+  ASSERT_EQ(commandLine.back(), '"');
+  struct Expected {
+    const char* key;
+    std::string value;
+  };
+  const Expected expected[] = {{"XParam1", package.u8string()},       {"Shell_CommandLine", commandLine},
+                               {"Shell_Logfile", testsupport::Utf8(log)}, {"Shell_Language", "'quoted'"},
+                               {"Shell_TextWnd1", "\""},                   {"Shell_TextWnd2", "\"\""}};
+  const std::string settings = testsupport::ReadFileBytes(run.box.Report() / "setup.cfg");
+  const std::string report = testsupport::ReadFileBytes(run.box.Report() / "report.txt");
+  for (const Expected& e : expected) {
+    SCOPED_TRACE(e.key);
+    EXPECT_EQ(testsupport::ProfileValue(settings, e.key), e.value);
+    // The engine's own reading, where it has the profile API.
+    if (!testsupport::BoxesOnStandardError()) {
+      EXPECT_EQ(testsupport::ValueOf(report, std::string("profile.") + e.key), e.value);
+    }
+  }
+  // As written: enclosed values in one more pair; the others byte for byte.
+  EXPECT_EQ(testsupport::ValueOf(settings, "Shell_CommandLine"), "\"" + commandLine + "\"");
+  EXPECT_EQ(testsupport::ValueOf(settings, "Shell_Language"), "\"'quoted'\"");
+  EXPECT_EQ(testsupport::ValueOf(settings, "Shell_TextWnd1"), "\"");
+  EXPECT_EQ(testsupport::ValueOf(settings, "Shell_TextWnd2"), "\"\"\"\"");
+  EXPECT_EQ(testsupport::ValueOf(settings, "XParam1"), package.u8string());
+}
+
 TEST(LauncherRun, ARenamedPackageRunsItsEngineUnderTheNewName) {
   EnginePackage run;
   const auto result = run.box.Start(run.Write("My Setup (2).exe"));

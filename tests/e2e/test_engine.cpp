@@ -54,6 +54,16 @@ int main(int argc, char** argv) {
     text << "cwd=" << fs::current_path().u8string() << "\n"
          << "self=" << self.u8string() << "\n"
          << "arguments=" << argc - 1 << "\n";
+#ifdef _WIN32
+    // setup.cfg as an engine reads it through the profile API.
+    const std::wstring settings = (folder / "setup.cfg").wstring();
+    for (const wchar_t* key : {L"XParam1", L"Shell_CommandLine", L"Shell_Logfile", L"Shell_Language",
+                               L"Shell_TextWnd1", L"Shell_TextWnd2"}) {
+      wchar_t value[4096] = L"";
+      GetPrivateProfileStringW(L"Main", key, L"<none>", value, 4096, settings.c_str());
+      text << "profile." << fs::path(key).u8string() << "=" << fs::path(value).u8string() << "\n";
+    }
+#endif
   }
   const std::string leave = Variable("SFX_TEST_LEAVE");
   if (!leave.empty()) std::ofstream(folder / leave) << "left by the engine";

@@ -121,6 +121,13 @@ std::string ValueOf(const std::string& text, const std::string& key) {
   return text.substr(start, text.find_first_of("\r\n", start) - start);
 }
 
+std::string ProfileValue(const std::string& settings, const std::string& key) {
+  const std::string value = ValueOf(settings, key);
+  const bool enclosed = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                        value.back() == value.front();
+  return enclosed ? value.substr(1, value.size() - 2) : value;
+}
+
 std::string Utf8(const std::wstring& text) { return fs::path(text).u8string(); }
 
 LauncherSandbox::LauncherSandbox() : temp_(scratch_.Path() / "temp"), report_(scratch_.Path() / "report") {

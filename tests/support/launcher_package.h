@@ -75,6 +75,9 @@ extern const std::vector<std::string> kFiveFiles;
 
 // The value of "key=" in a report or settings text, up to the line's end.
 std::string ValueOf(const std::string& text, const std::string& key);
+// The value of key in a settings text as the Windows profile API's reader gives it:
+// one pair of quotation marks, double or single, that encloses it is dropped.
+std::string ProfileValue(const std::string& settings, const std::string& key);
 std::string Utf8(const std::wstring& text);
 
 // A scratch folder with a temporary directory for the launcher and a folder the
