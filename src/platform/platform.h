@@ -128,8 +128,10 @@ std::wstring TempDirectory();
 // (PrivateFolderSddl) instead of the entries of the folder that holds it.
 bool CreateFolder(const std::wstring& path);
 // The DACL of a private folder for the user of userSid: the user alone, or, for a
-// process that runs elevated or as SYSTEM, the user, SYSTEM and the Administrators.
-std::wstring PrivateFolderSddl(const std::wstring& userSid, bool elevatedOrSystem);
+// process that runs elevated or as SYSTEM, the user, SYSTEM and the Administrators,
+// and where the system has integrity levels (Vista on) a high mandatory label that
+// lets no lower process write in it.
+std::wstring PrivateFolderSddl(const std::wstring& userSid, bool elevatedOrSystem, bool integrityLevels);
 // Removes an empty folder unless another process holds it (see FolderInUse).
 bool RemoveLeftoverFolder(const std::wstring& path);
 bool RemoveFolder(const std::wstring& path);   // only an empty folder

@@ -27,9 +27,14 @@ std::string SettingsFor(std::vector<std::wstring> arguments) {
 }
 
 // The lines every file starts with: the launcher path and this process's command line.
+// A command line enclosed in quotation marks (a program started under a quoted path
+// without arguments) is stored inside one more pair, so the profile API reads it back.
 std::string Head() {
-  return "[Main]\r\nXParam1=" + platform::ToAnsi(kLauncherPath) + "\r\nShell_CommandLine=" +
-         platform::ToAnsi(platform::CommandLine()) + "\r\n";
+  std::string commandLine = platform::ToAnsi(platform::CommandLine());
+  if (commandLine.size() >= 2 && commandLine.front() == '"' && commandLine.back() == '"') {
+    commandLine = "\"" + commandLine + "\"";
+  }
+  return "[Main]\r\nXParam1=" + platform::ToAnsi(kLauncherPath) + "\r\nShell_CommandLine=" + commandLine + "\r\n";
 }
 
 const std::string kDefaults =

@@ -133,17 +133,25 @@ namespace {
 // local user. Wine keeps no DACL that is set, so the descriptor itself is checked.
 TEST(WorkingFolder, ItsDaclAdmitsTheUserAloneOrWithSystemAndAdministrators) {
   const std::wstring user = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+  const std::wstring admins = L"(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+  const std::wstring highLabel = L"S:(ML;OICI;NW;;;HI)";
   struct Case {
     std::wstring sid;
-    bool elevatedOrSystem;
+    bool elevatedOrSystem, integrityLevels;
     std::wstring sddl;
   };
   const Case cases[] = {
-      {user, false, L"D:P(A;OICI;FA;;;" + user + L")"},
-      {user, true, L"D:P(A;OICI;FA;;;" + user + L")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"},
-      {L"S-1-5-18", true, L"D:P(A;OICI;FA;;;S-1-5-18)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"},
+      {user, false, true, L"D:P(A;OICI;FA;;;" + user + L")"},
+      {user, false, false, L"D:P(A;OICI;FA;;;" + user + L")"},
+      // Elevated: no unelevated process of the user may write in it.
+      {user, true, true, L"D:P(A;OICI;FA;;;" + user + L")" + admins + highLabel},
+      {L"S-1-5-18", true, true, L"D:P(A;OICI;FA;;;S-1-5-18)" + admins + highLabel},
+      // Windows XP knows no labels; an administrator's process there is the elevated one.
+      {user, true, false, L"D:P(A;OICI;FA;;;" + user + L")" + admins},
   };
-  for (const Case& c : cases) EXPECT_EQ(platform::PrivateFolderSddl(c.sid, c.elevatedOrSystem), c.sddl);
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform::PrivateFolderSddl(c.sid, c.elevatedOrSystem, c.integrityLevels), c.sddl);
+  }
 }
 
 }  // namespace

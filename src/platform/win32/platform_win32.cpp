@@ -91,7 +91,7 @@ namespace {
 
 // The process's user as an SID string, and whether the process runs elevated or as
 // SYSTEM; false when the token cannot be read.
-bool ReadProcessUser(std::wstring& sid, bool& elevatedOrSystem) {
+bool ReadProcessUser(std::wstring& sid, bool& elevatedOrSystem, bool& integrityLevels) {
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
   const UniqueHandle held(reinterpret_cast<intptr_t>(token));
@@ -114,8 +114,9 @@ bool ReadProcessUser(std::wstring& sid, bool& elevatedOrSystem) {
   BOOL administrator = FALSE;
   BYTE administrators[SECURITY_MAX_SID_SIZE];
   DWORD sidSize = sizeof administrators;
+  integrityLevels = GetTokenInformation(token, kTokenElevation, &elevation, sizeof elevation, &size) != FALSE;
   const bool elevated =
-      GetTokenInformation(token, kTokenElevation, &elevation, sizeof elevation, &size)
+      integrityLevels
           ? elevation.TokenIsElevated != 0
           : CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize) &&
                 CheckTokenMembership(nullptr, administrators, &administrator) && administrator;
@@ -128,11 +129,13 @@ bool ReadProcessUser(std::wstring& sid, bool& elevatedOrSystem) {
 bool CreateFolder(const std::wstring& path) {
   std::wstring sid;
   bool elevatedOrSystem = false;
+  bool integrityLevels = false;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   // Without its own DACL the folder would take the temporary directory's entries:
   // better none than that.
-  if (!ReadProcessUser(sid, elevatedOrSystem) ||
-      !ConvertStringSecurityDescriptorToSecurityDescriptorW(PrivateFolderSddl(sid, elevatedOrSystem).c_str(),
+  if (!ReadProcessUser(sid, elevatedOrSystem, integrityLevels) ||
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          PrivateFolderSddl(sid, elevatedOrSystem, integrityLevels).c_str(),
                                                             SDDL_REVISION_1, &descriptor, nullptr)) {
     return false;
   }
