@@ -106,3 +106,28 @@ TEST(ArchiveAccess, AFileThatCannotBeOpenedLeavesTheSystemsReason) {
 }
 
 }  // namespace
+
+namespace {
+
+// The package is read from the file that was started, held so that nobody can put
+// another in its place meanwhile (on POSIX the started file stays readable through
+// /proc/self/exe whatever takes its path; whole runs show that).
+TEST(ArchiveAccess, TheRunningProgramIsHeldWhileItIsRead) {
+  platform::ReadOnlyFile image;
+  ASSERT_TRUE(image.OpenRunningProgram());
+  char head[2] = {};
+  ASSERT_EQ(image.ReadAt(0, head, 2), 2u);
+#ifdef _WIN32
+  EXPECT_EQ(std::string(head, 2), "MZ");
+  const fs::path self(platform::ModuleFileName());
+  std::error_code error;
+  fs::rename(self, self.wstring() + L".moved", error);
+  EXPECT_TRUE(error) << "renamed while held";
+  if (!error) fs::rename(self.wstring() + L".moved", self, error);
+  EXPECT_FALSE(std::ofstream(self, std::ios::binary | std::ios::app).is_open()) << "opened for writing while held";
+#else
+  EXPECT_EQ(std::string(head, 2), "\x7f" "E");
+#endif
+}
+
+}  // namespace
