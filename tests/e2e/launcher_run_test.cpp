@@ -314,12 +314,15 @@ TEST(LauncherRun, LineBreaksInValuesStartNoSettingOfTheirOwn) {
     }
     return text;
   };
-  const std::string commandLine = testsupport::Utf8(platform::QuoteArgument(package.wstring())) + " /language " +
-                                  testsupport::Utf8(platform::QuoteArgument(language));
+  std::string commandLine = oneLine(testsupport::Utf8(platform::QuoteArgument(package.wstring())) + " /language " +
+                                    testsupport::Utf8(platform::QuoteArgument(language)));
+  // Where both arguments needed quotes (on POSIX the name's line break asks for them),
+  // the whole line is enclosed in them and goes inside one more pair.
+  if (commandLine.front() == '"' && commandLine.back() == '"') commandLine = "\"" + commandLine + "\"";
   EXPECT_EQ(testsupport::ReadFileBytes(run.box.Report() / "setup.cfg"),
             "[Main]\r\n"
             "XParam1=" + oneLine(package.u8string()) + "\r\n"
-            "Shell_CommandLine=" + oneLine(commandLine) + "\r\n"
+            "Shell_CommandLine=" + commandLine + "\r\n"
             "Shell_Debug=0\r\n"
             "Shell_Language=en  Shell_Debug=1\r\n"
             "Shell_Uninstall=0\r\n"
