@@ -4,7 +4,6 @@
 #include <array>
 
 #include "platform/platform.h"
-#include "zip_codec.h"
 
 namespace package {
 namespace {
@@ -43,7 +42,6 @@ void StreamCurrentMember(unzFile archive, const char* password, const platform::
   } else if (!sink.Begin()) {
     result.status = MemberReadStatus::kNotStored;
   } else {
-    unsigned long crc = 0;
     for (;;) {
       const int count = unzReadCurrentFile(archive, buffer.Data(), static_cast<unsigned>(buffer.Size()));
       if (count < 0) {
@@ -54,17 +52,10 @@ void StreamCurrentMember(unzFile archive, const char* password, const platform::
       if (count == 0) {
         // A compressed stream that ends before the member's size (garbage from a
         // wrong password can) is cut short, and the library skips its CRC check then.
-        if (result.bytesRead != result.info.size) {
-          result.status = MemberReadStatus::kDataDamaged;
-        } else if (static_cast<uint32_t>(crc) != result.info.crc) {
-          // The library compares the CRC too, but not in every case (not for data it
-          // hands on undecoded): every byte the sink got is checked here.
-          result.status = MemberReadStatus::kCrcMismatch;
-        }
+        if (result.bytesRead != result.info.size) result.status = MemberReadStatus::kDataDamaged;
         break;
       }
       result.bytesRead += static_cast<uint64_t>(count);
-      crc = zip_crc32(crc, reinterpret_cast<const unsigned char*>(buffer.Data()), static_cast<size_t>(count));
       if (!sink.Store(buffer.Data(), static_cast<size_t>(count))) {
         result.status = MemberReadStatus::kNotStored;
         break;
@@ -93,7 +84,9 @@ MemberReadResult ReadMemberNamed(Archive& archive, const char* name, const char*
   } else if (const platform::CommittedBuffer buffer(kMemberTransferSize); !buffer) {
     result.status = MemberReadStatus::kNoMemory;
   } else if (result.info.method != kStored && result.info.method != kDeflated) {
-    // The library would hand on the data of some other methods undecoded.
+    // The library would hand on the data of some other methods undecoded, and
+    // check no CRC for it: for stored and deflated data it compares every byte's
+    // CRC with the central directory's when the member is closed.
     result.status = MemberReadStatus::kOpenRefused;
     result.libraryResult = UNZ_BADZIPFILE;
   } else if (!sink.Prepare(result.info)) {
