@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "package/member_pipeline.h"
 #include "platform/platform.h"
 
 namespace package {
@@ -75,7 +76,25 @@ void StreamCurrentMember(unzFile archive, const char* password, const platform::
 
 }  // namespace
 
-MemberReadResult ReadMemberNamed(Archive& archive, const char* name, const char* password, MemberSink& sink) {
+namespace {
+
+bool ReadsOnTwoThreads(MemberReadThreads threads, const MemberInfo& info) {
+  switch (threads) {
+    case MemberReadThreads::kOne:
+      return false;
+    case MemberReadThreads::kTwo:
+      return true;
+    case MemberReadThreads::kAuto:
+      break;
+  }
+  // A process pinned to one processor would only switch between the two threads.
+  return info.compressedSize >= kTwoThreadMemberSize && platform::UsableProcessorCount() >= 2;
+}
+
+}  // namespace
+
+MemberReadResult ReadMemberNamed(Archive& archive, const char* name, const char* password, MemberSink& sink,
+                                 MemberReadThreads threads) {
   MemberReadResult result;
   if (!archive.IsOpen() || unzLocateFile(archive.Handle(), name, 0) != UNZ_OK) {
     result.status = MemberReadStatus::kMissing;
@@ -91,7 +110,8 @@ MemberReadResult ReadMemberNamed(Archive& archive, const char* name, const char*
     result.libraryResult = UNZ_BADZIPFILE;
   } else if (!sink.Prepare(result.info)) {
     result.status = MemberReadStatus::kNotStored;
-  } else {
+  } else if (!ReadsOnTwoThreads(threads, result.info) ||
+             !StreamCurrentMemberOnTwoThreads(archive.Handle(), password, buffer, sink, result)) {
     StreamCurrentMember(archive.Handle(), password, buffer, sink, result);
   }
   return result;

@@ -60,11 +60,25 @@ struct MemberReadResult {
   uint64_t bytesRead = 0;
 };
 
+// How many threads read a member. Two: one reads and decrypts the member's data
+// while the caller's thread inflates it, checks its CRC and hands it to the sink.
+enum class MemberReadThreads {
+  kAuto,  // two where the process may use two processors and the member is large
+  kOne,
+  kTwo,   // two whenever the system gives a second thread
+};
+
+// Members with fewer compressed bytes than this are read on one thread: below four
+// transfer buffers, starting a thread costs about what the overlap gains.
+inline constexpr uint64_t kTwoThreadMemberSize = 4 * uint64_t{kMemberTransferSize};
+
 // Locates the member called name (at most 255 bytes, the library's limit; a longer
-// one is missing) and reads it into sink through one transfer buffer of
-// kMemberTransferSize bytes: opened with the password, streamed, closed, which
-// checks the CRC. The launcher's extraction and sfxpkg's verify and extract all
-// read members through here.
-MemberReadResult ReadMemberNamed(Archive& archive, const char* name, const char* password, MemberSink& sink);
+// one is missing) and reads it into sink in pieces of at most kMemberTransferSize
+// bytes: opened with the password, streamed, closed, its CRC checked. The sink sees
+// the same pieces and the same result on one thread or two, and is only ever called
+// on the caller's thread. The launcher's extraction and sfxpkg's verify and extract
+// all read members through here.
+MemberReadResult ReadMemberNamed(Archive& archive, const char* name, const char* password, MemberSink& sink,
+                                 MemberReadThreads threads = MemberReadThreads::kAuto);
 
 }  // namespace package

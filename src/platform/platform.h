@@ -321,6 +321,58 @@ class CommittedBuffer {
 void* HeapAllocate(size_t size, bool zeroFill);
 bool HeapRelease(void* block);
 
+// --- Threads --------------------------------------------------------------------------
+
+// The processors this process may run on: its affinity where the system reports one,
+// at least 1.
+unsigned UsableProcessorCount();
+
+// A counting semaphore between the threads of this process.
+class Semaphore {
+ public:
+  explicit Semaphore(unsigned initialCount);
+  ~Semaphore();
+  Semaphore(const Semaphore&) = delete;
+  Semaphore& operator=(const Semaphore&) = delete;
+
+  explicit operator bool() const { return valid_; }
+  // Waits until the count is above zero and takes one; false when the wait failed.
+  bool Wait();
+  bool Post();
+
+ private:
+  bool valid_ = false;
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
+  alignas(16) unsigned char state_[32];  // a sem_t
+#endif
+};
+
+// A second thread of this process, running function(argument) from a successful
+// Start until Join, which waits for it to return (the destructor joins too).
+class WorkerThread {
+ public:
+  using Function = void (*)(void* argument);
+  WorkerThread() = default;
+  ~WorkerThread() { Join(); }
+  WorkerThread(const WorkerThread&) = delete;
+  WorkerThread& operator=(const WorkerThread&) = delete;
+
+  bool Start(Function function, void* argument);
+  void Join();
+
+ private:
+  Function function_ = nullptr;
+  void* argument_ = nullptr;
+  bool running_ = false;
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
+  unsigned long thread_ = 0;  // a pthread_t
+#endif
+};
+
 // --- Profile files ------------------------------------------------------------------
 
 // Sets key to value in section of the profile file at path, creating the file and

@@ -1,0 +1,224 @@
+// A member read on two threads. The library opens the member in its raw mode, in
+// which it reads and decrypts but does not inflate; the reading thread fills a ring
+// of blocks that way, and the caller's thread inflates, checks and stores them,
+// with the same piece sizes and the same verdicts as the library's own reading.
+#include "package/member_pipeline.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+
+#include "zip_codec.h"
+
+namespace package {
+namespace {
+
+constexpr int kStored = 0;
+
+// Four blocks: the reader can run a few blocks ahead of a slow write without the
+// ring growing the launcher's memory by more than a quarter megabyte.
+constexpr unsigned kBlocks = 4;
+constexpr size_t kBlockStride = 0x10000;
+static_assert(kMemberTransferSize <= kBlockStride);
+
+// The blocks between the two threads. A block belongs to the reader from a Wait on
+// free_ until its Post on filled_, then to the caller until its Post on free_; the
+// semaphores order every access to a block and its count.
+class BlockRing {
+ public:
+  BlockRing() : memory_(kBlocks * kBlockStride), free_(kBlocks), filled_(0) {}
+
+  bool Ready() const { return memory_ && free_ && filled_; }
+  char* Block(unsigned index) const { return memory_.Data() + index * kBlockStride; }
+  static unsigned Next(unsigned index) { return (index + 1) % kBlocks; }
+
+  // The reading thread: reads the member into one free block after another until
+  // the library reports its end (0) or a failure (below 0), or the caller stops it.
+  void ReadAhead(unzFile archive) {
+    for (unsigned index = 0;; index = Next(index)) {
+      const bool waited = free_.Wait();
+      if (stopping_.load(std::memory_order_acquire)) return;
+      int count = UNZ_INTERNALERROR;
+      if (waited) count = unzReadCurrentFile(archive, Block(index), static_cast<unsigned>(kMemberTransferSize));
+      counts_[index] = count;
+      if (!filled_.Post() || count <= 0) return;
+    }
+  }
+
+  // The caller's thread: the next block the reader filled and its count; a count
+  // below 0 is the library's failure, 0 the end of the member's data.
+  int TakeBlock(const char*& data) {
+    if (holding_) Release();
+    if (!filled_.Wait()) return UNZ_INTERNALERROR;
+    holding_ = true;
+    data = Block(taken_);
+    return counts_[taken_];
+  }
+
+  // Ends the reader's work at its next block: it has nothing to do that the caller
+  // would wait for.
+  void Stop() {
+    stopping_.store(true, std::memory_order_release);
+    free_.Post();
+  }
+
+ private:
+  void Release() {
+    free_.Post();
+    taken_ = Next(taken_);
+    holding_ = false;
+  }
+
+  const platform::CommittedBuffer memory_;
+  platform::Semaphore free_;
+  platform::Semaphore filled_;
+  std::array<int, kBlocks> counts_{};
+  std::atomic<bool> stopping_{false};
+  unsigned taken_ = 0;  // the caller's next block
+  bool holding_ = false;
+};
+
+struct ReaderStart {
+  BlockRing* ring;
+  unzFile archive;
+};
+
+// The pieces of the member as the library's reading gives them: each is the
+// output buffer filled, or the end of the member's size or of its data. Returns
+// the piece's size, 0 at the end of the data, below 0 for a failure (the library's
+// code), in which case the piece's bytes count for nothing, as the library drops them.
+class PieceMaker {
+ public:
+  PieceMaker(BlockRing& ring, int method, uint64_t size) : ring_(ring), method_(method), remaining_(size) {}
+  ~PieceMaker() {
+    if (inflating_) inflateEnd(&stream_);
+  }
+  PieceMaker(const PieceMaker&) = delete;
+  PieceMaker& operator=(const PieceMaker&) = delete;
+
+  // The inflater, for a deflated member; the library's result.
+  int Start() {
+    if (method_ == kStored) return Z_OK;
+    // No zlib header: the member holds the raw deflate stream.
+    const int started = inflateInit2(&stream_, -MAX_WBITS);
+    inflating_ = started == Z_OK;
+    return started;
+  }
+
+  int Next(const platform::CommittedBuffer& output, const char*& piece) {
+    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(output.Size(), remaining_));
+    if (wanted == 0) return 0;  // the member's size is reached
+    const int made = method_ == kStored ? NextStored(wanted, piece) : NextInflated(output, wanted, piece);
+    if (made > 0) remaining_ -= static_cast<uint64_t>(made);
+    return made;
+  }
+
+ private:
+  // Stored data is the decrypted data itself: a block is a piece, cut at the
+  // member's size. The library fills its pieces from the same reads, so the
+  // pieces are the same.
+  int NextStored(size_t wanted, const char*& piece) {
+    const int count = ring_.TakeBlock(piece);
+    return count <= 0 ? count : static_cast<int>(std::min<size_t>(static_cast<size_t>(count), wanted));
+  }
+
+  int NextInflated(const platform::CommittedBuffer& output, size_t wanted, const char*& piece) {
+    stream_.next_out = reinterpret_cast<Bytef*>(output.Data());
+    stream_.avail_out = static_cast<uInt>(wanted);
+    int result = Z_OK;
+    while (stream_.avail_out > 0) {
+      if (stream_.avail_in == 0 && !inputEnded_) {
+        const char* block = nullptr;
+        const int count = ring_.TakeBlock(block);
+        if (count < 0) return count;
+        inputEnded_ = count == 0;
+        stream_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(block));
+        stream_.avail_in = static_cast<uInt>(count);
+        if (!inputEnded_) continue;
+      }
+      // Past the data's end, inflate gets no input: what it still holds comes out,
+      // and a stream cut short fails with Z_BUF_ERROR.
+      result = inflate(&stream_, Z_SYNC_FLUSH);
+      if (result >= 0 && stream_.msg != nullptr) result = Z_DATA_ERROR;
+      if (result != Z_OK) break;
+    }
+    if (result != Z_OK && result != Z_STREAM_END) return result;
+    piece = output.Data();
+    return static_cast<int>(wanted - stream_.avail_out);  // 0 once the stream has ended
+  }
+
+  BlockRing& ring_;
+  const int method_;
+  uint64_t remaining_;
+  z_stream stream_{};
+  bool inflating_ = false;
+  bool inputEnded_ = false;
+};
+
+}  // namespace
+
+bool StreamCurrentMemberOnTwoThreads(unzFile archive, const char* password, const platform::CommittedBuffer& output,
+                                     MemberSink& sink, MemberReadResult& result) {
+  BlockRing ring;
+  if (!ring.Ready()) return false;
+  // Raw: the library reads and decrypts, and leaves inflating and the CRC to us.
+  result.libraryResult = unzOpenCurrentFile3(archive, nullptr, nullptr, 1, password);
+  if (result.libraryResult != UNZ_OK) {
+    result.status = MemberReadStatus::kOpenRefused;
+    unzCloseCurrentFile(archive);
+    return true;
+  }
+  PieceMaker pieces(ring, result.info.method, result.info.size);
+  result.libraryResult = pieces.Start();
+  if (result.libraryResult != Z_OK) {
+    result.status = MemberReadStatus::kOpenRefused;
+    unzCloseCurrentFile(archive);
+    return true;
+  }
+  ReaderStart start{&ring, archive};
+  platform::WorkerThread reader;
+  if (!reader.Start([](void* raw) {
+        const ReaderStart& start = *static_cast<const ReaderStart*>(raw);
+        start.ring->ReadAhead(start.archive);
+      }, &start)) {
+    unzCloseCurrentFile(archive);
+    return false;
+  }
+
+  unsigned long crc = 0;
+  if (!sink.Begin()) {
+    result.status = MemberReadStatus::kNotStored;
+  } else {
+    for (;;) {
+      const char* piece = nullptr;
+      const int count = pieces.Next(output, piece);
+      if (count < 0) {
+        result.status = MemberReadStatus::kDataDamaged;
+        result.libraryResult = count;
+        break;
+      }
+      if (count == 0) {
+        // Data that ends before the member's size is cut short.
+        if (result.bytesRead != result.info.size) result.status = MemberReadStatus::kDataDamaged;
+        break;
+      }
+      crc = zip_crc32(crc, reinterpret_cast<const unsigned char*>(piece), static_cast<size_t>(count));
+      result.bytesRead += static_cast<uint64_t>(count);
+      if (!sink.Store(piece, static_cast<size_t>(count))) {
+        result.status = MemberReadStatus::kNotStored;
+        break;
+      }
+    }
+  }
+  ring.Stop();
+  reader.Join();
+  // The library checks no CRC in raw mode: every byte went through crc instead.
+  unzCloseCurrentFile(archive);
+  if (result.status == MemberReadStatus::kRead && crc != result.info.crc) {
+    result.status = MemberReadStatus::kCrcMismatch;
+    result.libraryResult = UNZ_CRCERROR;
+  }
+  return true;
+}
+
+}  // namespace package

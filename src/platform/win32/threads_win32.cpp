@@ -1,0 +1,63 @@
+// Threads, semaphores and the processors a process may use, with kernel32 alone:
+// every call here is on Windows XP.
+#include <windows.h>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+unsigned UsableProcessorCount() {
+  unsigned count = 0;
+  // A process started with an affinity (start /affinity, a job) may use only those.
+  DWORD_PTR processMask = 0;
+  DWORD_PTR systemMask = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask)) {
+    for (; processMask != 0; processMask &= processMask - 1) ++count;
+  }
+  if (count == 0) {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    count = info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1u;
+  }
+  return count;
+}
+
+Semaphore::Semaphore(unsigned initialCount) {
+  handle_ = CreateSemaphoreW(nullptr, static_cast<LONG>(initialCount), MAXLONG, nullptr);
+  valid_ = handle_ != nullptr;
+}
+
+Semaphore::~Semaphore() {
+  if (valid_) CloseHandle(handle_);
+}
+
+bool Semaphore::Wait() { return valid_ && WaitForSingleObject(handle_, INFINITE) == WAIT_OBJECT_0; }
+
+bool Semaphore::Post() { return valid_ && ReleaseSemaphore(handle_, 1, nullptr); }
+
+bool WorkerThread::Start(Function function, void* argument) {
+  if (running_) return false;
+  function_ = function;
+  argument_ = argument;
+  // The thread reads function_ and argument_ of this object, which cannot move.
+  handle_ = CreateThread(
+      nullptr, 0,
+      [](void* self) -> DWORD {
+        const WorkerThread& worker = *static_cast<const WorkerThread*>(self);
+        worker.function_(worker.argument_);
+        return 0;
+      },
+      this, 0, nullptr);
+  running_ = handle_ != nullptr;
+  return running_;
+}
+
+void WorkerThread::Join() {
+  if (!running_) return;
+  WaitForSingleObject(handle_, INFINITE);
+  CloseHandle(handle_);
+  handle_ = nullptr;
+  running_ = false;
+}
+
+}  // namespace platform

@@ -1,0 +1,118 @@
+// Reading a member on two threads gives the sink what one thread gives it: the same
+// pieces, the same bytes, the same verdict, whether the member is sound or not.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "package/bounded_archive.h"
+#include "package/member_stream.h"
+#include "support/package_fixtures.h"
+#include "support/scratch_folder.h"
+
+namespace {
+
+using package::MemberReadStatus;
+using package::MemberReadThreads;
+using testsupport::EntryField;
+using testsupport::Member;
+
+constexpr char kPassword[] = "pass word";
+
+// Keeps every piece, and stops the read at piece stopAt (1 for the first; 0: never).
+class RecordingSink final : public package::MemberSink {
+ public:
+  explicit RecordingSink(size_t stopAt) : stopAt_(stopAt) {}
+  bool Begin() override {
+    ++begins;
+    return true;
+  }
+  bool Store(const char* data, size_t size) override {
+    pieces.push_back(size);
+    bytes.append(data, size);
+    return pieces.size() != stopAt_;
+  }
+  int begins = 0;
+  std::vector<size_t> pieces;
+  std::string bytes;
+
+ private:
+  const size_t stopAt_;
+};
+
+struct Read {
+  package::MemberReadResult result;
+  RecordingSink sink;
+};
+
+Read ReadWith(const std::string& zip, MemberReadThreads threads, size_t stopAt, testsupport::ScratchFolder& scratch,
+              const char* password = kPassword) {
+  const auto path = scratch.Write("package.exe", zip);
+  package::Archive archive(path.wstring(), zip.size());
+  Read read{{}, RecordingSink(stopAt)};
+  EXPECT_TRUE(archive.IsOpen());
+  read.result = package::ReadMemberNamed(archive, "A1", password, read.sink, threads);
+  return read;
+}
+
+// The archive with count bytes of the member's data inverted at its middle.
+std::string WithDataDamaged(std::string zip, size_t count) {
+  const size_t middle = zip.find("PK\x01\x02") / 2;
+  for (size_t i = 0; i < count; ++i) zip[middle + i] = static_cast<char>(~zip[middle + i]);
+  return zip;
+}
+
+TEST(MemberThreads, TwoThreadsGiveTheSamePiecesBytesAndVerdictsAsOne) {
+  testsupport::ScratchFolder scratch;
+  // Large enough for several blocks of the ring, and a last piece of odd size.
+  const std::string data = testsupport::SampleBytes(700001, 7);
+  const std::string deflated = testsupport::ZipBytes({Member("A0", "x", kPassword), Member("A1", data, kPassword)});
+  const std::string stored = testsupport::ZipBytes({Member("A1", data, kPassword, 0)});
+  const uint32_t size = static_cast<uint32_t>(data.size());
+  struct Case {
+    const char* what;
+    std::string zip;
+    MemberReadStatus status;
+    size_t stopAt = 0;
+    const char* password = kPassword;
+  };
+  const Case cases[] = {
+      {"deflated", deflated, MemberReadStatus::kRead},
+      {"stored", stored, MemberReadStatus::kRead},
+      {"deflated, wrong password", deflated, MemberReadStatus::kDataDamaged, 0, "pass ward"},
+      {"stored, wrong password", stored, MemberReadStatus::kCrcMismatch, 0, "pass ward"},
+      {"deflated, wrong CRC", testsupport::WithEntryField(deflated, "A1", EntryField::kCrc, 0x1234),
+       MemberReadStatus::kCrcMismatch},
+      {"stored, wrong CRC", testsupport::WithEntryField(stored, "A1", EntryField::kCrc, 0x1234),
+       MemberReadStatus::kCrcMismatch},
+      {"deflated, the stream ends before the size", testsupport::WithEntryField(deflated, "A1", EntryField::kSize, size + 1),
+       MemberReadStatus::kDataDamaged},
+      {"stored, the data ends before the size", testsupport::WithEntryField(stored, "A1", EntryField::kSize, size + 70000),
+       MemberReadStatus::kDataDamaged},
+      {"deflated, a size short of the stream", testsupport::WithEntryField(deflated, "A1", EntryField::kSize, size - 1),
+       MemberReadStatus::kCrcMismatch},
+      {"stored, a size short of the data", testsupport::WithEntryField(stored, "A1", EntryField::kSize, size - 70000),
+       MemberReadStatus::kCrcMismatch},
+      {"deflated, damaged data", WithDataDamaged(deflated, 64), MemberReadStatus::kDataDamaged},
+      {"stored, damaged data", WithDataDamaged(stored, 64), MemberReadStatus::kCrcMismatch},
+      {"deflated, the sink stops at the third piece", deflated, MemberReadStatus::kNotStored, 3},
+      {"stored, the sink stops at the first piece", stored, MemberReadStatus::kNotStored, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Read one = ReadWith(c.zip, MemberReadThreads::kOne, c.stopAt, scratch, c.password);
+    const Read two = ReadWith(c.zip, MemberReadThreads::kTwo, c.stopAt, scratch, c.password);
+    EXPECT_EQ(one.result.status, c.status);
+    EXPECT_EQ(two.result.status, c.status);
+    EXPECT_EQ(two.result.bytesRead, one.result.bytesRead);
+    EXPECT_EQ(two.sink.begins, 1);
+    EXPECT_EQ(two.sink.pieces, one.sink.pieces);
+    EXPECT_TRUE(two.sink.bytes == one.sink.bytes) << "the sink got other bytes on two threads";
+    if (c.status == MemberReadStatus::kRead) {
+      EXPECT_TRUE(two.sink.bytes == data);
+      EXPECT_LE(*std::max_element(two.sink.pieces.begin(), two.sink.pieces.end()), package::kMemberTransferSize);
+    }
+  }
+}
+
+}  // namespace
