@@ -237,7 +237,7 @@ WatchResult Watch(const fs::path& folder, const std::vector<std::string>& files,
   return watch;
 }
 
-TEST(HeldFiles, NothingTheLauncherHoldsCanBeSwappedBeforeTheEngineStarts) {
+TEST(AttackedRun, NothingTheLauncherHoldsCanBeSwappedBeforeTheEngineStarts) {
   testsupport::LauncherSandbox box;
   const auto content = testsupport::ContentWithTestEngine();
   const fs::path package =
