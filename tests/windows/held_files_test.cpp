@@ -28,6 +28,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "observed_boxes.h"
@@ -196,7 +197,8 @@ WatchResult Watch(const fs::path& folder, const std::vector<std::string>& files,
   bool holdOver = false;
   while (launcher != 0 && timeLeft() && !holdOver) {
     // The members are written before setup.cfg: until it is there, nothing is held.
-    if (!fs::exists(folder / "setup.cfg")) {
+    std::error_code absent;
+    if (!fs::exists(folder / "setup.cfg", absent)) {
       Sleep(1);
       continue;
     }
