@@ -107,6 +107,33 @@ TEST_F(SignedPackage, ASignatureIsShownAsPresentNotAsValid) {
   EXPECT_NE(inspected.standardOutput.find("second field    \"Product 2\""), std::string::npos);
 }
 
+// A build over a signed package says that the new one is not signed (--no-clobber
+// keeps the signed one).
+TEST_F(SignedPackage, ABuildOverASignedPackageSaysSo) {
+  const auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "again");
+  auto arguments = sfxpkgtest::BuildArguments(inputs, "pw", signedPackage);
+  arguments[2] = U8(scratch.Path() / "stub.exe");
+  arguments[4] = U8(scratch.Path() / "engine.exe");
+  const auto kept = sfxpkgtest::Sfxpkg([&] {
+    auto noClobber = arguments;
+    noClobber.push_back("--no-clobber");
+    return noClobber;
+  }());
+  EXPECT_EQ(kept.exitCode, 1u);
+  EXPECT_NE(kept.standardError.find("Signed.exe exists, and --no-clobber keeps it"), std::string::npos)
+      << kept.standardError;
+  const auto replaced = sfxpkgtest::Sfxpkg(arguments);
+  EXPECT_EQ(replaced.exitCode, 0u) << replaced.standardError;
+  EXPECT_NE(replaced.standardError.find("sfxpkg build: replaced " + U8(signedPackage) + ": launcher image "),
+            std::string::npos)
+      << replaced.standardError;
+  EXPECT_NE(replaced.standardError.find("sfxpkg build: warning: " + U8(signedPackage) +
+                                        " was a signed package; the one that replaced it is not signed until it is "
+                                        "signed again\n"),
+            std::string::npos)
+      << replaced.standardError;
+}
+
 TEST_F(SignedPackage, BytesAddedToTheSignatureFailVerify) {
   // An archive grown into the certificate table: the signature does not cover its
   // own table, so osslsigncode still finds the digest unchanged (the script checks).

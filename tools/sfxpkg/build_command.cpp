@@ -385,6 +385,11 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
   std::error_code ignored;
   fs::permissions(package.Path(), fs::status(request.launcher, ignored).permissions(), ignored);
   const bool replacing = fs::exists(fs::symlink_status(request.output, ignored));
+  // A signed package replaced by an unsigned one is easily shipped by mistake.
+  PackageMap earlier;
+  std::string unreadable;
+  const bool replacingSigned =
+      replacing && MapPackage(request.output, earlier, unreadable) && earlier.certificateTable.has_value();
   if (Interrupted()) return Interruption(messages);
   if (!package.ReplaceTarget(error, !request.noClobber)) {
     if (request.noClobber && fs::exists(fs::symlink_status(request.output, ignored))) {
@@ -394,6 +399,10 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
     return messages.Refuse("cannot write " + ShownPath(request.output) + ": " + error);
   }
   messages.Info((replacing ? "replaced " : "wrote ") + ShownPath(request.output) + sizes);
+  if (replacingSigned) {
+    messages.Line("warning: " + ShownPath(request.output) + " was a signed package; the one that replaced it is not "
+                  "signed until it is signed again");
+  }
   return kExitSuccess;
 }
 
