@@ -19,7 +19,7 @@ struct Refusal {
   const char* name;
   // Options to set (a value) or to drop (none); "@file" and "@folder" stand for a
   // password file of passwordFile's bytes and for an existing folder (in the
-  // message too).
+  // message too), "@flag" for an option without a value.
   std::map<std::string, std::optional<std::string>> options;
   uint32_t exitCode;
   const char* message;
@@ -49,6 +49,7 @@ TEST_P(BuildRefusal, SaysWhyAndWritesNothing) {
   for (const auto& [name, value] : options) {
     if (!value) continue;
     arguments.push_back(name);
+    if (*value == "@flag") continue;
     arguments.push_back(*value == "@file" ? U8(passwordFile) : *value == "@folder" ? U8(scratch.Path() / "in") : *value);
   }
 
@@ -58,6 +59,7 @@ TEST_P(BuildRefusal, SaysWhyAndWritesNothing) {
   if (const size_t at = message.find("@folder"); at != std::string::npos) {
     message.replace(at, 7, U8(scratch.Path() / "in"));
   }
+  if (const size_t at = message.find("@file"); at != std::string::npos) message.replace(at, 5, U8(passwordFile));
   EXPECT_NE(result.standardError.find(message), std::string::npos) << result.standardError;
   EXPECT_EQ(result.standardOutput, "");
   EXPECT_EQ(scratch.Entries("out"), std::vector<std::string>{"Package.exe"});
@@ -100,7 +102,15 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"MissingPasswordFile", {{"--password", std::nullopt}, {"--password-file", "no-such-file"}}, 1,
                 "cannot read --password-file no-such-file: no such file"},
         Refusal{"FolderAsPasswordFile", {{"--password", std::nullopt}, {"--password-file", "@folder"}}, 1,
-                "cannot read --password-file @folder: not a file"},
+                "cannot read --password-file @folder: it is a folder"},
+        // A password file is one short line; read no further than that.
+        Refusal{"OversizedPasswordFile", {{"--password", std::nullopt}, {"--password-file", "@file"}}, 1,
+                "cannot read --password-file @file: it holds more than 4,096 bytes", std::string(4097, 'p')},
+        Refusal{"MissingPasswordVariable",
+                {{"--password", std::nullopt}, {"--password-env", "SFXPKG_TEST_VARIABLE_NOBODY_SETS"}}, 1,
+                "--password-env SFXPKG_TEST_VARIABLE_NOBODY_SETS: no variable of that name in the environment"},
+        // The older package stays with --no-clobber (without it, a build replaces it).
+        Refusal{"NoClobber", {{"--no-clobber", "@flag"}}, 1, "Package.exe exists, and --no-clobber keeps it"},
         Refusal{"MultiLinePasswordFile", {{"--password", std::nullopt}, {"--password-file", "@file"}}, 1,
                 "holds more than one line: the password is its first line only", "first\nsecond\n"},
         // Pieces that do not suit each other.
@@ -111,8 +121,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "-o no-such-folder/Package.exe: the folder no-such-folder does not exist"},
         // A wrong command line.
         Refusal{"MissingExp", {{"--exp", std::nullopt}}, 2, "missing --exp"},
-        Refusal{"NoPassword", {{"--password", std::nullopt}}, 2, "either --password or --password-file"},
-        Refusal{"TwoPasswords", {{"--password-file", "@file"}}, 2, "either --password or --password-file"},
+        Refusal{"NoPassword", {{"--password", std::nullopt}}, 2,
+                "give the password with one of --password, --password-file and --password-env"},
+        Refusal{"TwoPasswords", {{"--password-env", "HOME"}}, 2,
+                "give the password with one of --password, --password-file and --password-env"},
+        // Inputs are read more than once: never from standard input.
+        Refusal{"EngineFromStandardInput", {{"--engine", "-"}}, 2,
+                "--engine - : inputs are read more than once, so none can come from standard input"},
+        Refusal{"NoClobberOnStandardOutput", {{"-o", "-"}, {"--no-clobber", "@flag"}}, 2,
+                "--no-clobber does not go with -o -"},
         Refusal{"LevelOutOfRange", {{"--level", "10"}}, 2, "--level takes a number from 0 to 9"},
         Refusal{"UnknownCodePage", {{"--codepage", "932"}}, 2, "--codepage 932 is none of"},
         Refusal{"UnknownOption", {{"--compress", "yes"}}, 2, "unknown option --compress"}),

@@ -67,6 +67,121 @@ TEST(Conventions, AFolderIsNoPackage) {
   }
 }
 
+// "-" is standard input or output where sfxpkg can use it, and a clear refusal
+// where it cannot: a package is read from its end, a folder is no stream.
+TEST(Conventions, DashIsRefusedWhereNoStreamFits) {
+  testsupport::ScratchFolder scratch;
+  const auto package = BuildPackage(scratch).package;
+  const struct {
+    std::vector<std::string> arguments;
+    const char* message;
+  } cases[] = {
+      {{"inspect", "-"}, "sfxpkg inspect: a package is read from its end, so it cannot come from standard input"},
+      {{"verify", sfxpkgtest::U8(package), "-"}, "sfxpkg verify: a package is read from its end"},
+      {{"extract", "-", "-C", sfxpkgtest::U8(scratch.Path() / "x")}, "sfxpkg extract: a package is read from its end"},
+      {{"extract", sfxpkgtest::U8(package), "-C", "-"}, "sfxpkg extract: -C takes a folder (./- for a folder of that name)"},
+  };
+  for (const auto& refused : cases) {
+    SCOPED_TRACE(refused.arguments[0]);
+    const auto result = sfxpkgtest::Sfxpkg(refused.arguments);
+    EXPECT_EQ(result.exitCode, 2u);
+    EXPECT_EQ(result.standardError.rfind(refused.message, 0), 0u) << result.standardError;
+    EXPECT_EQ(result.standardOutput, "");
+  }
+  EXPECT_EQ(scratch.Entries(""), (std::vector<std::string>{"Package.exe", "in"}));
+}
+
+// -o - writes the package to standard output, the same bytes as -o FILE, and
+// leaves nothing in the temporary folder it was built in.
+TEST(Conventions, DashOutputIsStandardOutput) {
+  testsupport::ScratchFolder scratch;
+  const auto [inputs, package] = BuildPackage(scratch);
+  std::filesystem::create_directories(scratch.Path() / "tmp");
+  const testsupport::TempDirectoryOverride temporary((scratch.Path() / "tmp").wstring());
+  const auto result = sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "pw", "-"));
+  EXPECT_EQ(result.exitCode, 0u) << result.standardError;
+  EXPECT_TRUE(result.standardOutput == testsupport::ReadFileBytes(package)) << result.standardOutput.size();
+  EXPECT_EQ(result.standardError.find("sfxpkg build: wrote the package to standard output: launcher image "), 0u)
+      << result.standardError;
+  for (const std::string& name : scratch.Entries("tmp")) EXPECT_EQ(name.find("sfxpkg-"), std::string::npos) << name;
+}
+
+// With --json the answer is JSON whatever goes wrong: a file that is no package or
+// is missing, and a wrong command line; the same lines go to standard error.
+TEST(Conventions, JsonIsJsonForErrorsToo) {
+  testsupport::ScratchFolder scratch;
+  const std::string missing = sfxpkgtest::U8(scratch.Path() / "missing.exe");
+  const std::string notPackage = sfxpkgtest::U8(scratch.Write("notes.txt", "no package"));
+  const bool windows = sfxpkgtest::SfxpkgProgram().extension() == ".exe";
+  // Linux says it in the C library's words; Windows in its own, which differ from
+  // version to version (and under Wine), so only the reason's place is known there.
+  const std::string noSuchFile = windows ? "" : "No such file or directory";
+  const struct {
+    std::vector<std::string> arguments;
+    uint32_t exitCode;
+    const char* key;  // "problems" of a report, "error" of a wrong command line
+    std::string message;
+  } cases[] = {
+      {{"inspect", "--json", missing}, 1, "problems", "cannot open " + missing + ": " + noSuchFile},
+      {{"inspect", "--json", notPackage}, 1, "problems", "no package marker"},
+      {{"inspect", "--json"}, 2, "error", "name one PACKAGE"},
+      {{"inspect", "--json", "--bogus", notPackage}, 2, "error", "unknown option --bogus"},
+      {{"verify", "--json", "-"}, 2, "error", "a package is read from its end"},
+  };
+  for (const auto& asked : cases) {
+    SCOPED_TRACE(asked.arguments.back());
+    const auto result = sfxpkgtest::Sfxpkg(asked.arguments);
+    EXPECT_EQ(result.exitCode, asked.exitCode);
+    const auto json = testsupport::JsonValue::Parse(result.standardOutput);
+    ASSERT_TRUE(json) << result.standardOutput;
+    const std::string said =
+        std::string(asked.key) == "error" ? (*json)["error"].String() : (*json)["problems"][0].String();
+    EXPECT_EQ(said.find(asked.message), 0u) << said;
+    EXPECT_EQ(said.find("No such file or directory") != std::string::npos, !windows && asked.exitCode == 1 &&
+                                                                                said.rfind("cannot open", 0) == 0)
+        << said;
+    EXPECT_NE(result.standardError.find(said), std::string::npos) << result.standardError;
+  }
+  if (windows) {
+    const auto result = sfxpkgtest::Sfxpkg({"inspect", "--json", missing});
+    EXPECT_NE(result.standardError.find("cannot open " + missing + ": "), std::string::npos) << result.standardError;
+    EXPECT_GT(result.standardError.size(), ("sfxpkg inspect: cannot open " + missing + ": \n").size());
+  }
+  // The report of a missing file has every key a report has.
+  const auto missingReport = testsupport::JsonValue::Parse(sfxpkgtest::Sfxpkg({"inspect", "--json", missing}).standardOutput);
+  ASSERT_TRUE(missingReport);
+  EXPECT_TRUE((*missingReport)["archive"].IsNull());
+  EXPECT_EQ((*missingReport)["file"].String(), missing);
+}
+
+// An engine the launcher cannot start is built only when asked for by name;
+// --force, its old name, still works and says so.
+TEST(Conventions, AnEngineMismatchIsBuiltOnlyWhenAllowed) {
+  testsupport::ScratchFolder scratch;
+  auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "in");
+  inputs.engine = scratch.Write("in/engine.txt", "setup engine, in words\n");
+  const struct {
+    const char* option;
+    uint32_t exitCode;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {nullptr, 1, {"is no program, which ", "(--allow-engine-mismatch builds it all the same)"}},
+      {"--allow-engine-mismatch", 0, {"warning: --engine ", "(built all the same: --allow-engine-mismatch)"}},
+      {"--force", 0, {"warning: --force is the old name of --allow-engine-mismatch", "(built all the same: "}},
+  };
+  for (const auto& asked : cases) {
+    SCOPED_TRACE(asked.option ? asked.option : "neither");
+    std::vector<std::string> extra;
+    if (asked.option) extra.push_back(asked.option);
+    const auto result = sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "pw", scratch.Path() / "P.exe", extra));
+    EXPECT_EQ(result.exitCode, asked.exitCode) << result.standardError;
+    for (const std::string& line : asked.lines) {
+      EXPECT_NE(result.standardError.find(line), std::string::npos) << result.standardError;
+    }
+    EXPECT_EQ(std::filesystem::exists(scratch.Path() / "P.exe"), asked.exitCode == 0);
+  }
+}
+
 // verify --json: one document for every package, numbers as numbers and CRCs as
 // fixed-width hex strings, as inspect writes them.
 TEST(Conventions, VerifyWritesItsVerdictsAsJson) {
@@ -127,7 +242,6 @@ TEST(Conventions, InspectNamesTheLauncherAndItsVersion) {
   EXPECT_NE(text.standardOutput.find(" bytes: " + named), std::string::npos) << text.standardOutput;
 }
 
-// Long work shows a progress line on a terminal, and only there; -q keeps it quiet.
 // Control characters from a package (a member's name, the second field) reach a
 // terminal escaped, and JSON stays JSON that gives them back.
 TEST(Conventions, InspectEscapesControlCharacters) {
@@ -187,6 +301,7 @@ TEST(Conventions, AnyPeHeaderOffsetGivesAClearAnswer) {
   }
 }
 
+// Long work shows a progress line on a terminal, and only there; -q keeps it quiet.
 TEST(Conventions, ProgressOnATerminalOnly) {
   if (sfxpkgtest::SfxpkgProgram().extension() == ".exe") GTEST_SKIP() << "the terminal is made with script(1)";
   testsupport::ScratchFolder scratch;
@@ -204,7 +319,13 @@ TEST(Conventions, ProgressOnATerminalOnly) {
   };
   const auto onTerminal = build("a.pkg", {"--level", "1"});
   EXPECT_EQ(onTerminal.exitCode, 0u);
-  EXPECT_NE(onTerminal.standardOutput.find("\rsfxpkg build: 0% of "), std::string::npos)
+  // The line names the members' size, though each is read twice.
+  uint64_t members = 0;
+  for (const auto& member : {inputs.engine, inputs.data, inputs.ui, inputs.exp}) members += std::filesystem::file_size(member);
+  const std::string size = std::to_string((members + (1 << 19)) >> 20) + " MiB ";
+  EXPECT_NE(onTerminal.standardOutput.find("\rsfxpkg build: 0% of " + size), std::string::npos)
+      << onTerminal.standardOutput;
+  EXPECT_EQ(onTerminal.standardOutput.find(" of " + std::to_string(2 * (members >> 20))), std::string::npos)
       << onTerminal.standardOutput;
   const auto quiet = build("b.pkg", {"--level", "1", "-q"});
   EXPECT_EQ(quiet.exitCode, 0u);

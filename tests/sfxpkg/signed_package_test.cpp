@@ -27,7 +27,8 @@ class SignedPackage : public testing::Test {
     // A Windows program as its engine, as launcher.exe needs one.
     inputs.engine = scratch.Write("engine.exe", sfxpkgtest::MinimalPeImage(sfxpkgtest::kMachineI386));
     package = scratch.Path() / "Package.exe";
-    const auto built = sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "signed-Pa55", package));
+    const auto built =
+        sfxpkgtest::Sfxpkg(sfxpkgtest::BuildArguments(inputs, "signed-Pa55", package, {"--second-field", "Product 1"}));
     ASSERT_EQ(built.exitCode, 0u) << built.standardError;
 
     // A throwaway code-signing certificate, as a package author would buy one.
@@ -73,6 +74,64 @@ TEST_F(SignedPackage, VerifiesAndShowsItsSignatureBlock) {
   EXPECT_EQ((*report)["marker"]["package_end"].Number(), block["offset"].Number());
   EXPECT_EQ(block["records"].Number(), 1u);
   EXPECT_EQ(block["unsigned_bytes"].Number(), 0u);
+}
+
+// A signature counts as present, never as checked: a package changed after signing
+// (its second field, which the launcher ignores) still runs and still holds its
+// signature record, and inspect and verify say that osslsigncode or signtool tells
+// whether it is valid, as osslsigncode here finds it is not.
+TEST_F(SignedPackage, ASignatureIsShownAsPresentNotAsValid) {
+  std::string bytes = testsupport::ReadFileBytes(signedPackage);
+  std::string scrambled = "Product 1";
+  for (char& ch : scrambled) ch = static_cast<char>(ch ^ 0xA7);
+  const size_t at = bytes.rfind(scrambled);
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 8] = static_cast<char>('2' ^ 0xA7);
+  const fs::path changed = scratch.Write("Changed.exe", bytes);
+  const auto checked = RunTool("/usr/bin/osslsigncode", {"verify", "-in", U8(changed)});
+  EXPECT_NE(checked.exitCode, 0u) << checked.standardOutput;
+  EXPECT_NE(checked.standardOutput.find("MISMATCH"), std::string::npos) << checked.standardOutput;
+
+  const auto verified = sfxpkgtest::Sfxpkg({"verify", U8(changed)});
+  EXPECT_EQ(verified.exitCode, 0u) << verified.standardError;
+  EXPECT_NE(verified.standardError.find(U8(changed) + ": signed: 1 signature present, not checked (osslsigncode "
+                                        "verify or signtool verify tells whether it is valid)\n"),
+            std::string::npos)
+      << verified.standardError;
+  const auto inspected = sfxpkgtest::Sfxpkg({"inspect", U8(changed)});
+  EXPECT_EQ(inspected.exitCode, 0u) << inspected.standardError;
+  EXPECT_NE(inspected.standardOutput.find(": 1 signature (present, not checked: osslsigncode verify or signtool "
+                                          "verify tells whether it is valid)\n"),
+            std::string::npos)
+      << inspected.standardOutput;
+  EXPECT_NE(inspected.standardOutput.find("second field    \"Product 2\""), std::string::npos);
+}
+
+// A build over a signed package says that the new one is not signed (--no-clobber
+// keeps the signed one).
+TEST_F(SignedPackage, ABuildOverASignedPackageSaysSo) {
+  const auto inputs = sfxpkgtest::WriteInputs(scratch.Path() / "again");
+  auto arguments = sfxpkgtest::BuildArguments(inputs, "pw", signedPackage);
+  arguments[2] = U8(scratch.Path() / "stub.exe");
+  arguments[4] = U8(scratch.Path() / "engine.exe");
+  const auto kept = sfxpkgtest::Sfxpkg([&] {
+    auto noClobber = arguments;
+    noClobber.push_back("--no-clobber");
+    return noClobber;
+  }());
+  EXPECT_EQ(kept.exitCode, 1u);
+  EXPECT_NE(kept.standardError.find("Signed.exe exists, and --no-clobber keeps it"), std::string::npos)
+      << kept.standardError;
+  const auto replaced = sfxpkgtest::Sfxpkg(arguments);
+  EXPECT_EQ(replaced.exitCode, 0u) << replaced.standardError;
+  EXPECT_NE(replaced.standardError.find("sfxpkg build: replaced " + U8(signedPackage) + ": launcher image "),
+            std::string::npos)
+      << replaced.standardError;
+  EXPECT_NE(replaced.standardError.find("sfxpkg build: warning: " + U8(signedPackage) +
+                                        " was a signed package; the one that replaced it is not signed until it is "
+                                        "signed again\n"),
+            std::string::npos)
+      << replaced.standardError;
 }
 
 TEST_F(SignedPackage, BytesAddedToTheSignatureFailVerify) {

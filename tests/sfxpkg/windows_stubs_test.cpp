@@ -197,7 +197,7 @@ INSTANTIATE_TEST_SUITE_P(
                 kNoStub + ": its version record names no original file name"},
         Refusal{"LinuxEngineBehindLauncher64", sfxpkgtest::StubImage("launcher64.exe", kMachineAmd64),
                 std::string("\x7F" "ELF\x02\x01\x01", 7) + std::string(100, '\0'),
-                "Engine.exe is a Linux program, which launcher64.exe cannot start (--force builds it all the same)"}),
+                "Engine.exe is a Linux program, which launcher64.exe cannot start (--allow-engine-mismatch builds it all the same)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A stub whose header was changed after the build: verify fails the package and

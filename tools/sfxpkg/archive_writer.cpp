@@ -49,13 +49,13 @@ class MemberReader {
 };
 
 // The CRC-32 that encryption needs before the first byte is written.
-bool MemberCrc(const ArchiveMember& member, uLong& crc, const std::function<void(uint64_t)>& onRead) {
+bool MemberCrc(const ArchiveMember& member, uLong& crc, const std::function<bool(uint64_t)>& onRead) {
   MemberReader reader(member);
   if (!reader.Ok()) return false;
   crc = 0;
   for (std::string piece = reader.Next(); !piece.empty(); piece = reader.Next()) {
     crc = zip_crc32(crc, reinterpret_cast<const unsigned char*>(piece.data()), piece.size());
-    if (onRead) onRead(piece.size());
+    if (onRead && !onRead(piece.size())) return false;
   }
   return !reader.Failed();
 }
@@ -135,7 +135,7 @@ tm_zip MemberTime(const ArchiveMember& member) {
 // Deflates (or stores) the member and encrypts it with a header of sfxpkg's own,
 // handing the zip library the finished bytes.
 bool WriteEncryptedMember(zipFile archive, const ArchiveMember& member, uLong crc,
-                          const std::function<void(uint64_t)>& onRead) {
+                          const std::function<bool(uint64_t)>& onRead) {
   const uint64_t size = MemberSize(member);
   ZipCrypto cipher(*member.password);
   std::string header = EncryptionHeader(*member.password, member, crc, size);
@@ -156,7 +156,7 @@ bool WriteEncryptedMember(zipFile archive, const ArchiveMember& member, uLong cr
   ok = ok && reader.Ok();
   for (std::string piece = ok ? reader.Next() : std::string();; piece = reader.Next()) {
     const bool last = piece.empty();
-    if (onRead) onRead(piece.size());
+    ok = ok && (!onRead || onRead(piece.size()));
     if (!deflating) {
       ok = ok && emit(piece);
     } else {
@@ -177,7 +177,7 @@ bool WriteEncryptedMember(zipFile archive, const ArchiveMember& member, uLong cr
 }
 
 bool WriteMember(zipFile archive, const ArchiveMember& member, std::string& error,
-                 const std::function<void(uint64_t)>& onRead) {
+                 const std::function<bool(uint64_t)>& onRead) {
   uLong crc = 0;
   if (!MemberCrc(member, crc, onRead)) {
     error = "cannot read " + member.source.string();
@@ -212,8 +212,8 @@ bool WriteMember(zipFile archive, const ArchiveMember& member, std::string& erro
   MemberReader reader(member);
   bool ok = reader.Ok();
   for (std::string piece = ok ? reader.Next() : std::string(); ok && !piece.empty(); piece = reader.Next()) {
-    ok = zipWriteInFileInZip(archive, piece.data(), static_cast<unsigned>(piece.size())) == ZIP_OK;
-    if (onRead) onRead(piece.size());
+    ok = zipWriteInFileInZip(archive, piece.data(), static_cast<unsigned>(piece.size())) == ZIP_OK &&
+         (!onRead || onRead(piece.size()));
   }
   ok = ok && !reader.Failed();
   const bool closed = zipCloseFileInZip(archive) == ZIP_OK;
@@ -224,7 +224,7 @@ bool WriteMember(zipFile archive, const ArchiveMember& member, std::string& erro
 }  // namespace
 
 bool WriteZipArchive(const fs::path& path, const std::vector<ArchiveMember>& members, std::string& error,
-                     const std::function<void(uint64_t)>& onRead) {
+                     const std::function<bool(uint64_t)>& onRead) {
   zipFile archive = platform::CreateZipArchive(path.wstring());
   if (archive == nullptr) {
     error = "cannot create " + path.string();

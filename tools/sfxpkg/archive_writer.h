@@ -28,8 +28,9 @@ struct ArchiveMember {
 // Writes a zip archive of members to path with minizip's zip writer. On failure
 // returns false with the reason in error; a partly written file is removed.
 // onRead, when given, hears of every piece of member data read (each member is read
-// twice: once for the CRC that encryption needs first, once to be written).
+// twice: once for the CRC that encryption needs first, once to be written); when it
+// returns false the writing stops there and fails.
 bool WriteZipArchive(const std::filesystem::path& path, const std::vector<ArchiveMember>& members,
-                     std::string& error, const std::function<void(uint64_t)>& onRead = {});
+                     std::string& error, const std::function<bool(uint64_t)>& onRead = {});
 
 }  // namespace sfxpkg

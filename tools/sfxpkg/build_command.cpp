@@ -5,8 +5,15 @@
 #include <ctime>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <system_error>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "archive_writer.h"
 #include "code_page.h"
@@ -16,6 +23,7 @@
 #include "commands.h"
 #include "console.h"
 #include "exit_status.h"
+#include "interruption.h"
 #include "package/package_trailer.h"
 #include "package_format.h"
 #include "launcher_image.h"
@@ -31,8 +39,10 @@ namespace sfxpkg {
 namespace {
 
 constexpr char kHelp[] = R"(usage: sfxpkg build --launcher STUB --engine FILE --data FILE --ui FILE --exp FILE
-                    (--password TEXT | --password-file FILE) [--second-field TEXT]
-                    [--level 0-9] [--codepage CP] -o PACKAGE
+                    (--password TEXT | --password-file FILE | --password-env NAME)
+                    [--second-field TEXT] [--level 0-9] [--codepage CP]
+                    [--no-clobber] [--allow-engine-mismatch] [--random-headers]
+                    [-q | -v] -o PACKAGE
 
 Makes PACKAGE: the launcher image STUB, then a zip archive of the four setup
 files, then the package trailer. The archive holds A0 (--data, unpacked as
@@ -49,17 +59,25 @@ Options:
   --data FILE           its data file
   --ui FILE             its user interface library
   --exp FILE            its second library
-  --password TEXT       the archive password
-  --password-file FILE  read the password from FILE (UTF-8, one line end dropped)
+  --password TEXT       the archive password (other users can see it in the
+                        list of processes: prefer the two options below)
+  --password-file FILE  read the password from FILE, or from standard input
+                        for -; a pipe does as well (UTF-8, its first line, at
+                        most 4,096 bytes)
+  --password-env NAME   read the password from the environment variable NAME
   --second-field TEXT   the trailer's second text field (default: empty)
   --level N             deflate level 1 to 9 (default 9); 0 stores
   --codepage CP         the 8-bit code page of the target machines (874, 1250 to
                         1258, or utf-8 for Linux launchers); needed for a
                         password or second field outside ASCII
-  -o, --output PACKAGE  the package to write; written to a temporary file first
-                        and renamed, so a failed build leaves nothing behind
-  --force               build even when the engine is no program the launcher
-                        can start (a warning says so)
+  -o, --output PACKAGE  the package to write, or - for standard output; written
+                        to a temporary file first and renamed, so a failed or
+                        interrupted build leaves nothing behind. An existing
+                        PACKAGE is replaced
+  --no-clobber          refuse to replace an existing PACKAGE
+  --allow-engine-mismatch
+                        build even when the engine is no program the launcher
+                        can start (a warning says so; --force is its old name)
   --random-headers      encryption headers from the system's random source (by
                         default they are derived from the password and each
                         member, so that the same inputs give the same package)
@@ -86,7 +104,8 @@ x64), a 64-bit one behind launcher.exe (32-bit Windows), one for another
 processor.
 
 Exit status: 0 when PACKAGE was written; 1 when the inputs cannot make a
-working package (nothing is written); 2 on a wrong command line.
+working package (nothing is written); 2 on a wrong command line. Ctrl-C or
+SIGTERM removes the unfinished files and ends sfxpkg as the signal does.
 )";
 
 struct Field {
@@ -130,34 +149,71 @@ std::optional<std::string> EncodeField(const std::string& text, const std::optio
   return std::nullopt;
 }
 
-// The password file's text: its bytes without a UTF-8 byte order mark and one line
-// end; or why it cannot be read.
-std::optional<std::string> ReadPasswordFile(const fs::path& path, std::string& problem) {
-  std::error_code error;
-  const fs::file_status status = fs::status(path, error);
-  if (!fs::exists(status)) {
-    problem = "no such file";
-    return std::nullopt;
-  }
-  if (!fs::is_regular_file(status)) {
-    problem = "not a file";
-    return std::nullopt;
-  }
-  std::ifstream in(path, std::ios::binary);
+// A password file holds one line: the launcher reads at most 259 bytes of password,
+// which even in UTF-8 and with a byte order mark stay far below this.
+constexpr size_t kMaxPasswordFileSize = 4096;
+
+// The password file's text (standard input for "-"; a pipe or a FIFO reads as a
+// file does): its bytes without a UTF-8 byte order mark and one line end; or why it
+// cannot be read. Never more than kMaxPasswordFileSize bytes are read.
+std::optional<std::string> ReadPasswordFile(const std::string& name, std::string& problem) {
   std::string text;
-  if (in) {
-    std::ostringstream content;
-    content << in.rdbuf();
-    text = content.str();
+  if (name == "-") {
+    const auto input = ReadStandardInput(kMaxPasswordFileSize);
+    if (!input) {
+      problem = "standard input cannot be read";
+      return std::nullopt;
+    }
+    text = *input;
+  } else {
+    const fs::path path = fs::u8path(name);
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (!fs::exists(status)) {
+      problem = "no such file";
+      return std::nullopt;
+    }
+    if (fs::is_directory(status)) {
+      problem = "it is a folder";
+      return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+      problem = "it cannot be opened";
+      return std::nullopt;
+    }
+    text.resize(kMaxPasswordFileSize + 1);
+    in.read(&text[0], static_cast<std::streamsize>(text.size()));
+    if (in.bad()) {
+      problem = "it cannot be read";
+      return std::nullopt;
+    }
+    text.resize(static_cast<size_t>(in.gcount()));
   }
-  if (!in || in.bad()) {
-    problem = "it cannot be read";
+  if (text.size() > kMaxPasswordFileSize) {
+    problem = "it holds more than " + Grouped(kMaxPasswordFileSize) +
+              " bytes: a password file holds the password on one line (at most 259 bytes in the package)";
     return std::nullopt;
   }
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (!text.empty() && text.back() == '\r') text.pop_back();
   return text;
+}
+
+// The value of the environment variable name, in UTF-8; none when it is not set.
+std::optional<std::string> EnvironmentText(const std::string& name) {
+#ifdef _WIN32
+  const std::optional<std::wstring> wideName = Utf8ToWide(name);
+  if (!wideName) return std::nullopt;
+  const wchar_t* value = _wgetenv(wideName->c_str());
+  if (value == nullptr) return std::nullopt;
+  return WideToUtf8(value);
+#else
+  const char* value = std::getenv(name.c_str());
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+#endif
 }
 
 // Why an input cannot be packed, or none.
@@ -171,11 +227,23 @@ std::optional<std::string> InputProblem(const std::string& option, const fs::pat
   return std::nullopt;
 }
 
-bool AppendFile(std::ofstream& out, const fs::path& path) {
+// Copies path's bytes to out in pieces; false when that fails or is interrupted.
+bool AppendFile(const fs::path& path, const std::function<bool(const char*, size_t)>& out) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  out << in.rdbuf();
-  return static_cast<bool>(out);
+  std::string piece(1 << 20, '\0');
+  while (in) {
+    in.read(&piece[0], static_cast<std::streamsize>(piece.size()));
+    const size_t got = static_cast<size_t>(in.gcount());
+    if (Interrupted() || (got > 0 && !out(piece.data(), got))) return false;
+  }
+  return !in.bad();
+}
+
+bool AppendFile(std::ofstream& out, const fs::path& path) {
+  return AppendFile(path, [&out](const char* data, size_t size) {
+    return static_cast<bool>(out.write(data, static_cast<std::streamsize>(size)));
+  });
 }
 
 // Where the marker's text occurs again near the end, counted from the end of the file:
@@ -201,6 +269,8 @@ struct BuildRequest {
   Field secondField{"--second-field", package::kSecondFieldKey, {}};
   int level = 9;
   fs::path output;
+  bool toStandardOutput = false;  // -o -: output is a temporary name, copied to standard output
+  bool noClobber = false;
   std::optional<std::time_t> time;  // every member's time, from SOURCE_DATE_EPOCH
   bool randomHeaders = false;
 };
@@ -219,6 +289,26 @@ std::optional<std::string> PackageProblem(const fs::path& path, const BuildReque
     return std::string("the archive does not begin right after the launcher image");
   }
   return std::nullopt;
+}
+
+unsigned long ProcessId() {
+#ifdef _WIN32
+  return static_cast<unsigned long>(_getpid());
+#else
+  return static_cast<unsigned long>(getpid());
+#endif
+}
+
+// What an interrupted build says and returns where it is not ended by its signal
+// (Windows), its files removed.
+int Interruption(const CommandMessages& messages) {
+  messages.Line("interrupted: nothing was written");
+#ifdef _WIN32
+  // STATUS_CONTROL_C_EXIT, what Windows gives a program that Ctrl-C ends.
+  return static_cast<int>(0xC000013Au);
+#else
+  return kExitBadPackage;
+#endif
 }
 
 int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
@@ -241,13 +331,19 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
     std::error_code sizeUnknown;
     const uint64_t size = fs::file_size(member.source, sizeUnknown);
     messages.Detail("member " + member.name + " from " + ShownPath(member.source) + ": " + Grouped(size) + " bytes");
-    total += 2 * size;  // read once for its CRC, once to be written
+    total += size;
   }
   bool written = false;
   {
-    Progress progress(messages, total);
-    written = WriteZipArchive(archive.Path(), members, error, [&progress](uint64_t bytes) { progress.Add(bytes); });
+    // Each member is read twice, once for its CRC and once to be written; the line
+    // names the members' size.
+    Progress progress(messages, 2 * total, total);
+    written = WriteZipArchive(archive.Path(), members, error, [&progress](uint64_t bytes) {
+      progress.Add(bytes);
+      return !Interrupted();
+    });
   }
+  if (Interrupted()) return Interruption(messages);
   if (!written) return messages.Refuse("cannot write the archive: " + error);
   std::error_code sizeError;
   const uint64_t archiveSize = fs::file_size(archive.Path(), sizeError);
@@ -260,6 +356,7 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
     const bool written = out && AppendFile(out, request.launcher) && AppendFile(out, archive.Path()) &&
                          out.write(trailer.data(), static_cast<std::streamsize>(trailer.size()));
     out.close();
+    if (Interrupted()) return Interruption(messages);
     if (!written || !out) return messages.Refuse("cannot write " + ShownPath(package.Path()));
   }
   const uint64_t launcherSize = fs::file_size(request.launcher, sizeError);
@@ -272,12 +369,40 @@ int WritePackage(const BuildRequest& request, const CommandMessages& messages) {
                   " bytes before the end of the package; once a signature is appended the launcher would read its "
                   "trailer from there. A larger archive moves it out of reach.");
   }
+  const std::string sizes = ": launcher image " + Grouped(launcherSize) + " bytes, archive " + Grouped(archiveSize) +
+                            " bytes, trailer " + Grouped(trailer.size()) + " bytes (format " +
+                            std::to_string(kFormatVersion) + ")";
+  if (request.toStandardOutput) {
+    // The whole package was checked before its first byte goes out.
+    const bool copied = AppendFile(package.Path(), [](const char* data, size_t size) {
+      return WriteStandardOutputBytes(data, size);
+    });
+    if (Interrupted()) return Interruption(messages);
+    if (!copied) return messages.Refuse("cannot write the package to standard output");
+    messages.Info("wrote the package to standard output" + sizes);
+    return kExitSuccess;
+  }
   std::error_code ignored;
   fs::permissions(package.Path(), fs::status(request.launcher, ignored).permissions(), ignored);
-  if (!package.ReplaceTarget(error)) return messages.Refuse("cannot write " + ShownPath(request.output) + ": " + error);
-  messages.Info("wrote " + ShownPath(request.output) + ": launcher image " + Grouped(launcherSize) + " bytes, archive " +
-                Grouped(archiveSize) + " bytes, trailer " + Grouped(trailer.size()) + " bytes (format " +
-                std::to_string(kFormatVersion) + ")");
+  const bool replacing = fs::exists(fs::symlink_status(request.output, ignored));
+  // A signed package replaced by an unsigned one is easily shipped by mistake.
+  PackageMap earlier;
+  std::string unreadable;
+  const bool replacingSigned =
+      replacing && MapPackage(request.output, earlier, unreadable) && earlier.certificateTable.has_value();
+  if (Interrupted()) return Interruption(messages);
+  if (!package.ReplaceTarget(error, !request.noClobber)) {
+    if (request.noClobber && fs::exists(fs::symlink_status(request.output, ignored))) {
+      return messages.Refuse("-o " + ShownPath(request.output) + " appeared while the package was built; with "
+                             "--no-clobber it is left as it is, and nothing was written");
+    }
+    return messages.Refuse("cannot write " + ShownPath(request.output) + ": " + error);
+  }
+  messages.Info((replacing ? "replaced " : "wrote ") + ShownPath(request.output) + sizes);
+  if (replacingSigned) {
+    messages.Line("warning: " + ShownPath(request.output) + " was a signed package; the one that replaced it is not "
+                  "signed until it is signed again");
+  }
   return kExitSuccess;
 }
 
@@ -288,8 +413,10 @@ std::optional<int> ParseRequest(const ParsedArguments& parsed, const CommandMess
   for (const char* required : {"--launcher", "--engine", "--data", "--ui", "--exp", "--output"}) {
     if (!parsed.Has(required)) return messages.Usage(std::string("missing ") + required);
   }
-  if (parsed.Has("--password") == parsed.Has("--password-file")) {
-    return messages.Usage("give the password with either --password or --password-file");
+  const int passwordSources =
+      int{parsed.Has("--password")} + int{parsed.Has("--password-file")} + int{parsed.Has("--password-env")};
+  if (passwordSources != 1) {
+    return messages.Usage("give the password with one of --password, --password-file and --password-env");
   }
   request.randomHeaders = parsed.Has("--random-headers");
   // The reproducible-builds convention: one time for everything the build makes.
@@ -305,8 +432,31 @@ std::optional<int> ParseRequest(const ParsedArguments& parsed, const CommandMess
     }
     request.level = (*level)[0] - '0';
   }
+  // The launcher is read to check it and again to copy it, each member twice: none
+  // can come from standard input.
+  for (const char* input : {"--launcher", "--engine", "--data", "--ui", "--exp"}) {
+    if (*parsed.Value(input) == "-") {
+      return messages.Usage(std::string(input) + " - : inputs are read more than once, so none can come from "
+                            "standard input: name a file (./- for a file of that name)");
+    }
+  }
   request.launcher = fs::u8path(*parsed.Value("--launcher"));
-  request.output = fs::u8path(*parsed.Value("--output"));
+  request.noClobber = parsed.Has("--no-clobber");
+  if (*parsed.Value("--output") == "-") {
+    if (request.noClobber) return messages.Usage("--no-clobber does not go with -o - (standard output)");
+    if (StandardOutputIsTerminal()) {
+      return messages.Usage("-o - writes the package to standard output, which is a terminal: redirect it to a file "
+                            "or a pipe");
+    }
+    request.toStandardOutput = true;
+    // Built and checked beside a name of its own in the temporary folder, then copied out.
+    std::error_code noTemporaryFolder;
+    const fs::path folder = fs::temp_directory_path(noTemporaryFolder);
+    if (noTemporaryFolder) return messages.Refuse("-o -: no temporary folder: " + noTemporaryFolder.message());
+    request.output = folder / fs::u8path("sfxpkg-" + std::to_string(ProcessId()) + ".out");
+  } else {
+    request.output = fs::u8path(*parsed.Value("--output"));
+  }
   for (size_t i = 0; i < request.memberFiles.size(); ++i) {
     request.memberFiles[i] = fs::u8path(*parsed.Value(kRequiredMembers[i].option));
   }
@@ -319,7 +469,7 @@ void CheckFields(const ParsedArguments& parsed, const std::optional<CodePage>& c
                  std::string& passwordText, std::vector<std::string>& problems) {
   if (const auto file = parsed.Value("--password-file")) {
     std::string problem;
-    if (const auto text = ReadPasswordFile(fs::u8path(*file), problem)) {
+    if (const auto text = ReadPasswordFile(*file, problem)) {
       passwordText = *text;
       request.password.option = "--password-file " + *file;
       // One line end was dropped; another line would become part of the password.
@@ -328,6 +478,13 @@ void CheckFields(const ParsedArguments& parsed, const std::optional<CodePage>& c
       }
     } else {
       problems.push_back("cannot read --password-file " + *file + ": " + problem);
+    }
+  } else if (const auto name = parsed.Value("--password-env")) {
+    request.password.option = "--password-env " + *name;
+    if (const auto text = EnvironmentText(*name)) {
+      passwordText = *text;
+    } else {
+      problems.push_back("--password-env " + *name + ": no variable of that name in the environment");
     }
   } else {
     passwordText = *parsed.Value("--password");
@@ -369,7 +526,12 @@ bool CheckFiles(const BuildRequest& request, std::vector<std::string>& problems)
     }
   }
   std::error_code ignored;
-  if (fs::is_directory(request.output, ignored)) problems.push_back("-o " + ShownPath(request.output) + " is a folder");
+  if (request.toStandardOutput) return inputsReadable;
+  if (fs::is_directory(request.output, ignored)) {
+    problems.push_back("-o " + ShownPath(request.output) + " is a folder");
+  } else if (request.noClobber && fs::exists(fs::symlink_status(request.output, ignored))) {
+    problems.push_back("-o " + ShownPath(request.output) + " exists, and --no-clobber keeps it");
+  }
   const fs::path outputFolder = request.output.has_parent_path() ? request.output.parent_path() : fs::path(".");
   if (!fs::is_directory(outputFolder, ignored)) {
     problems.push_back("-o " + ShownPath(request.output) + ": the folder " + ShownPath(outputFolder) +
@@ -379,7 +541,7 @@ bool CheckFiles(const BuildRequest& request, std::vector<std::string>& problems)
 }
 
 // The pieces suit each other: the launcher is one, and its engine can run behind it
-// (with --force a mismatch is only a warning). Where the stub starts the engine but
+// (with --allow-engine-mismatch a mismatch is only a warning). Where the stub starts the engine but
 // not everywhere the stub itself runs, that warning.
 std::optional<std::string> CheckPieces(const BuildRequest& request, bool force,
                                        const std::optional<CodePage>& codePage, const CommandMessages& messages,
@@ -399,9 +561,9 @@ std::optional<std::string> CheckPieces(const BuildRequest& request, bool force,
   if (!EngineSuits(launcher->kind, engine)) {
     const std::string mismatch = EngineMismatch(engineOption, *launcher, engine);
     if (force) {
-      messages.Line("warning: " + mismatch + " (built all the same: --force)");
+      messages.Line("warning: " + mismatch + " (built all the same: --allow-engine-mismatch)");
     } else {
-      problems.push_back(mismatch + " (--force builds it all the same)");
+      problems.push_back(mismatch + " (--allow-engine-mismatch builds it all the same)");
     }
   }
   // The Linux launcher reads its trailer as UTF-8, whatever the package was meant for.
@@ -421,10 +583,16 @@ int RunBuild(const std::vector<std::string>& arguments) {
       {"--launcher", "", true},      {"--engine", "", true},       {"--data", "", true},
       {"--ui", "", true},            {"--exp", "", true},          {"--password", "", true},
       {"--password-file", "", true}, {"--second-field", "", true}, {"--level", "", true},
-      {"--output", "-o", true},      {"--force", "", false},       {"--random-headers", "", false}};
+      {"--output", "-o", true},      {"--force", "", false},       {"--random-headers", "", false},
+      {"--password-env", "", true},  {"--no-clobber", "", false},  {"--allow-engine-mismatch", "", false}};
   if (const auto status = ParseCommandLine(arguments, options, kHelp, messages, line)) return *status;
   BuildRequest request;
   if (const auto status = ParseRequest(line.parsed, messages, request)) return *status;
+  if (line.parsed.Has("--force")) {
+    messages.Line("warning: --force is the old name of --allow-engine-mismatch, which says what it does");
+  }
+  const bool allowMismatch = line.parsed.Has("--allow-engine-mismatch") || line.parsed.Has("--force");
+  HandleInterruptions("build");
 
   // Every input is checked before anything is written, and every problem is told.
   std::vector<std::string> problems;
@@ -432,7 +600,7 @@ int RunBuild(const std::vector<std::string>& arguments) {
   CheckFields(line.parsed, line.codePage, request, passwordText, problems);
   std::optional<std::string> architectureWarning;
   if (CheckFiles(request, problems)) {
-    architectureWarning = CheckPieces(request, line.parsed.Has("--force"), line.codePage, messages, problems);
+    architectureWarning = CheckPieces(request, allowMismatch, line.codePage, messages, problems);
   }
   if (!problems.empty()) {
     for (const std::string& problem : problems) messages.Line(problem);

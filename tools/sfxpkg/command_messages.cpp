@@ -3,6 +3,7 @@
 
 #include "console.h"
 #include "exit_status.h"
+#include "json_writer.h"
 #include "utf8_text.h"
 
 namespace sfxpkg {
@@ -21,6 +22,9 @@ void CommandMessages::Detail(const std::string& text) const {
 }
 
 int CommandMessages::Usage(const std::string& text) const {
+  if (jsonErrors_) {
+    WriteStandardOutput(JsonWriter().BeginObject().String("error", text).Bool("usage", true).EndObject().Text());
+  }
   Line(text);
   WriteStandardError("Try 'sfxpkg " + command_ + " --help'.\n");
   return kExitBadUsage;

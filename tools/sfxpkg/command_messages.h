@@ -15,6 +15,8 @@ class CommandMessages {
     verbose_ = verbose && !quiet;
   }
   bool Quiet() const { return quiet_; }
+  // With --json, a wrong command line is also told on standard output, as JSON.
+  void SetJsonErrors(bool json) { jsonErrors_ = json; }
   const std::string& Command() const { return command_; }
 
   // A problem or a warning: always said.
@@ -23,7 +25,8 @@ class CommandMessages {
   void Info(const std::string& text) const;
   // How it was done: only with -v.
   void Detail(const std::string& text) const;
-  // A wrong command line: the reason and where help is; returns the usage status.
+  // A wrong command line: the reason and where help is (with --json also
+  // {"error": reason, "usage": true} on standard output); returns the usage status.
   int Usage(const std::string& text) const;
   // Inputs or a package that cannot work: the reason; returns the bad-package status.
   int Refuse(const std::string& text) const;
@@ -32,6 +35,7 @@ class CommandMessages {
   std::string command_;
   bool quiet_ = false;
   bool verbose_ = false;
+  bool jsonErrors_ = false;
 };
 
 }  // namespace sfxpkg

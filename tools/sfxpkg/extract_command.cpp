@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "console.h"
 #include "exit_status.h"
+#include "interruption.h"
 #include "package_check.h"
 #include "progress.h"
 #include "platform/platform.h"
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 namespace sfxpkg {
 namespace {
 
-constexpr char kHelp[] = R"(usage: sfxpkg extract PACKAGE -C DIR [--codepage CP]
+constexpr char kHelp[] = R"(usage: sfxpkg extract PACKAGE -C DIR [--codepage CP] [-q | -v]
 
 Unpacks the four setup files of PACKAGE into DIR under the names the launcher
 gives them: A0 as setup.dat, A1 (the setup engine) under the package's own
@@ -25,7 +26,8 @@ file name, A3 as Setup_UI.dll and A4 as Setup_Exp.dll. Nothing is started and
 no setup.cfg is written. DIR is created when it is missing; files of these
 names in it are replaced, and so is a link of such a name (never written
 through: what it points to stays as it was). A member that cannot be
-extracted leaves no file.
+extracted leaves no file, and neither does Ctrl-C or SIGTERM. PACKAGE must be a
+file (a package is read from its end, so not standard input, -).
 
 Options:
   -C, --directory DIR  where to put the files
@@ -47,6 +49,7 @@ class FileSink final : public package::MemberSink {
 
   bool Store(const char* data, size_t size) override {
     progress_.Add(size);
+    if (Interrupted()) return false;
     size_t written = 0;
     return out_.Write(data, size, written) && written == size;
   }
@@ -65,6 +68,7 @@ package::MemberReadResult ExtractMember(const PreparedPackage& prepared, const R
   std::error_code ignored;
   fs::remove(temporary, ignored);  // a leftover, or a link: removing it never touches its target
   package::MemberReadResult read;
+  RemovedOnInterruption removal(temporary);
   platform::OutputFile out;
   if (!out.CreateNew(SystemPath(temporary))) {
     read.status = package::MemberReadStatus::kNotStored;
@@ -79,7 +83,12 @@ package::MemberReadResult ExtractMember(const PreparedPackage& prepared, const R
     read.status = package::MemberReadStatus::kNotStored;
   }
   std::error_code renamed;
-  if (read.status == package::MemberReadStatus::kRead) fs::rename(temporary, target, renamed);
+  if (read.status == package::MemberReadStatus::kRead) {
+    removal.Finish([&] {
+      fs::rename(temporary, target, renamed);
+      return !renamed;
+    });
+  }
   if (renamed) read.status = package::MemberReadStatus::kNotStored;
   if (read.status != package::MemberReadStatus::kRead) fs::remove(temporary, ignored);
   return read;
@@ -96,6 +105,12 @@ int RunExtract(const std::vector<std::string>& arguments) {
   const ParsedArguments& parsed = line.parsed;
   if (parsed.Plain().size() != 1) return messages.Usage("name one PACKAGE");
   if (!parsed.Has("--directory")) return messages.Usage("missing -C DIR");
+  if (parsed.Plain()[0] == "-") {
+    return messages.Usage("a package is read from its end, so it cannot come from standard input: name its file "
+                          "(./- for a file of that name)");
+  }
+  if (*parsed.Value("--directory") == "-") return messages.Usage("-C takes a folder (./- for a folder of that name)");
+  HandleInterruptions("extract");
   const std::optional<CodePage>& codePage = line.codePage;
 
   const fs::path package = fs::u8path(parsed.Plain()[0]);
@@ -115,6 +130,7 @@ int RunExtract(const std::vector<std::string>& arguments) {
     const std::optional<std::string> fileName = member.FileName();
     const fs::path target = directory / (fileName ? fs::u8path(*fileName) : package.filename());
     const package::MemberReadResult read = ExtractMember(prepared, member, target, progress);
+    if (Interrupted()) return messages.Refuse("interrupted: the file being written was removed");
     if (read.status == package::MemberReadStatus::kRead) {
       messages.Info("wrote " + ShownPath(target) + " (" + Grouped(read.info.size) + " bytes, member " + member.Name() + ")");
       continue;

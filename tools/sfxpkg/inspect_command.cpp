@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 namespace sfxpkg {
 namespace {
 
-constexpr char kHelp[] = R"(usage: sfxpkg inspect PACKAGE [--json] [--show-password] [--codepage CP]
+constexpr char kHelp[] = R"(usage: sfxpkg inspect PACKAGE [--json] [--show-password] [--codepage CP] [-q | -v]
 
 Shows where the launcher image, the archive, the trailer and anything after the
 package marker lie; which launcher the image is (launcher.exe, launcher64.exe
@@ -29,10 +29,14 @@ or the Linux launcher), its version and the processor it is built for; the
 marker distance; the archive's members (name, sizes, method, whether
 encrypted); the second field; the password, masked unless asked for; and where
 a signature block behind the marker begins and ends, how many signatures it
-holds and how many bytes in it no signature covers.
+holds and how many bytes in it no signature covers. A signature counted there
+is present, not checked: whether it is valid and whom it names,
+osslsigncode verify or signtool verify /pa tells.
 
 Options:
-  --json           write the report as JSON
+  --json           write the report as JSON, with the problems below in its
+                   "problems"; also for a file that is no package or cannot be
+                   opened, and for a wrong command line ({"error": ...})
   --show-password  show the password instead of masking it
   --codepage CP    show the text fields as machines with code page CP read them
                    (874, 1250 to 1258, or utf-8); by default as this machine does
@@ -42,6 +46,9 @@ Options:
 
 What keeps the launcher from reading the package, and what is wrong with its
 signature block, is said on standard error, one line each, as verify says it.
+
+PACKAGE must be a file: a package is read from its end, so standard input
+(-) cannot be one.
 
 Exit status: 0 when the trailer and the archive were found; 1 when either is
 missing (what was found is still shown); 2 on a wrong command line.
@@ -55,6 +62,8 @@ struct Report {
   std::string notLauncher;                   // why it is none, where it carries the product's name
   bool showPassword = false;
   std::optional<CodePage> codePage;
+  bool opened = false;                 // the file could be read at all
+  std::vector<std::string> problems;   // as said on standard error, without the file's name
 };
 
 std::string MethodName(int method) {
@@ -84,10 +93,25 @@ void JsonRange(JsonWriter& json, const std::string& key, const std::optional<Byt
   json.BeginObject(key).Number("offset", range->offset).Number("size", range->size).EndObject();
 }
 
+void JsonProblems(JsonWriter& json, const Report& report) {
+  json.BeginArray("problems");
+  for (const std::string& problem : report.problems) json.String("", problem);
+  json.EndArray();
+}
+
 std::string JsonReport(const Report& report) {
   const PackageMap& map = report.map;
   JsonWriter json;
-  json.BeginObject().String("file", ShownPath(report.path)).Number("size", map.fileSize);
+  json.BeginObject().String("file", ShownPath(report.path));
+  if (!report.opened) {
+    // Every key a report has, so that a reader finds them all.
+    json.Null("size").Null("launcher_image").Null("archive").Null("trailer").Null("marker").Null("after_marker");
+    json.Null("signature_block").Null("second_field").Null("password");
+    JsonProblems(json, report);
+    json.EndObject();
+    return json.Text();
+  }
+  json.Number("size", map.fileSize);
   if (const auto image = LauncherImage(map)) {
     json.BeginObject("launcher_image").Number("offset", image->offset).Number("size", image->size);
     if (report.launcher) {
@@ -171,6 +195,7 @@ std::string JsonReport(const Report& report) {
   } else {
     json.Null("second_field").Null("password");
   }
+  JsonProblems(json, report);
   json.EndObject();
   return json.Text();
 }
@@ -215,6 +240,8 @@ std::string TextReport(const Report& report) {
               " bytes of padding: " + std::to_string(signature->records) +
               (signature->records == 1 ? " signature" : " signatures");
       if (signature->unsignedBytes > 0) text += ", and " + Grouped(signature->unsignedBytes) + " bytes it does not sign";
+      // Only the records' form is read here: the digest and the certificates are not.
+      text += " (present, not checked: osslsigncode verify or signtool verify tells whether it is valid)";
     } else if (map.securityDirectory && !map.certificateTable) {
       text += "cut short: the headers name " + Grouped(map.securityDirectory->size) + " bytes from offset " +
               Grouped(map.securityDirectory->offset) + ", the file ends at " + Grouped(map.fileSize);
@@ -262,13 +289,23 @@ int RunInspect(const std::vector<std::string>& arguments) {
   }
   const ParsedArguments& parsed = line.parsed;
   if (parsed.Plain().size() != 1) return messages.Usage("name one PACKAGE");
+  if (parsed.Plain()[0] == "-") {
+    return messages.Usage("a package is read from its end, so it cannot come from standard input: name its file "
+                          "(./- for a file of that name)");
+  }
+  const bool json = parsed.Has("--json");
   Report report;
   report.codePage = line.codePage;
   report.path = fs::u8path(parsed.Plain()[0]);
   report.showPassword = parsed.Has("--show-password");
 
   std::string mapError;
-  if (!MapPackage(report.path, report.map, mapError)) return messages.Refuse(mapError);
+  if (!MapPackage(report.path, report.map, mapError)) {
+    report.problems.push_back(mapError);
+    if (json) WriteStandardOutput(JsonReport(report));
+    return messages.Refuse(mapError);
+  }
+  report.opened = true;
   // The archive as the launcher reads it: from the bytes in front of the trailer.
   const package::Archive archive(SystemPath(report.path),
                                  report.map.trailer ? report.map.trailer->trailerOffset : report.map.fileSize);
@@ -277,23 +314,27 @@ int RunInspect(const std::vector<std::string>& arguments) {
     report.launcher = IdentifyLauncher(report.path, image->size, &report.notLauncher);
   }
 
-  WriteStandardOutput(parsed.Has("--json") ? JsonReport(report) : TextReport(report));
   // The reasons verify gives for what the layout shows, one line each.
-  std::vector<std::string> problems = BoundsProblems(report.map);
+  std::vector<std::string>& problems = report.problems;
+  problems = BoundsProblems(report.map);
   for (const std::string& problem : SignatureProblems(report.map)) problems.push_back(problem);
+  int status = kExitSuccess;
+  if (!report.map.trailer) {
+    status = kExitBadPackage;
+  } else if (!archive.IsOpen()) {
+    if (problems.empty()) problems.push_back("the archive library cannot open the archive");
+    status = kExitBadPackage;
+  } else if (!report.members) {
+    problems.push_back("the archive's central directory cannot be read");
+    status = kExitBadPackage;
+  } else if (report.members->size() < archive.MemberCount()) {
+    problems.push_back("the end record counts " + Grouped(archive.MemberCount()) +
+                       " entries, but the central directory holds " + Grouped(report.members->size()) +
+                       ": the archive library, and with it the launcher, reads those");
+  }
+  WriteStandardOutput(json ? JsonReport(report) : TextReport(report));
   for (const std::string& problem : problems) messages.Line(ShownPath(report.path) + ": " + problem);
-  if (!report.map.trailer) return kExitBadPackage;
-  if (!archive.IsOpen()) {
-    if (problems.empty()) messages.Line(ShownPath(report.path) + ": the archive library cannot open the archive");
-    return kExitBadPackage;
-  }
-  if (!report.members) return messages.Refuse(ShownPath(report.path) + ": the archive's central directory cannot be read");
-  if (report.members->size() < archive.MemberCount()) {
-    messages.Line(ShownPath(report.path) + ": the end record counts " + Grouped(archive.MemberCount()) +
-                  " entries, but the central directory holds " + Grouped(report.members->size()) +
-                  ": the archive library, and with it the launcher, reads those");
-  }
-  return kExitSuccess;
+  return status;
 }
 
 }  // namespace sfxpkg

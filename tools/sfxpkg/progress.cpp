@@ -24,10 +24,11 @@ std::string Size(uint64_t bytes) {
 
 }  // namespace
 
-Progress::Progress(const CommandMessages& messages, uint64_t total)
+Progress::Progress(const CommandMessages& messages, uint64_t total, uint64_t shown)
     : command_(messages.Command()),
       total_(total),
-      shown_(!messages.Quiet() && total >= kWorthShowing && StandardErrorIsTerminal()) {}
+      shownTotal_(shown),
+      shown_(!messages.Quiet() && shown >= kWorthShowing && StandardErrorIsTerminal()) {}
 
 Progress::~Progress() {
   // The line goes, so that what follows starts at the left margin.
@@ -45,7 +46,7 @@ void Progress::Add(uint64_t bytes) {
 
 void Progress::Draw() {
   const uint64_t percent = total_ == 0 ? 100 : (done_ >= total_ ? 100 : done_ * 100 / total_);
-  WriteStandardError("\rsfxpkg " + command_ + ": " + std::to_string(percent) + "% of " + Size(total_) + "  ");
+  WriteStandardError("\rsfxpkg " + command_ + ": " + std::to_string(percent) + "% of " + Size(shownTotal_) + "  ");
   drawn_ = true;
 }
 

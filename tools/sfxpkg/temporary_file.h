@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <string>
 
+#include "interruption.h"
+
 namespace sfxpkg {
 
 // A file beside target that is removed again unless it replaces target in one
-// rename, so a failed build never leaves a half package behind.
+// rename, so a failed or interrupted build never leaves a half package behind.
 class TemporaryFile {
  public:
   TemporaryFile(const std::filesystem::path& target, const std::string& purpose);
@@ -16,12 +18,15 @@ class TemporaryFile {
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
   const std::filesystem::path& Path() const { return path_; }
-  // Renames the file over target; false with the reason when that fails.
-  bool ReplaceTarget(std::string& error);
+  // Renames the file over target (or, without replace, only where nothing of that
+  // name is: the check and the rename are one step); false with the reason when
+  // that fails.
+  bool ReplaceTarget(std::string& error, bool replace = true);
 
  private:
   std::filesystem::path target_;
   std::filesystem::path path_;
+  RemovedOnInterruption removal_;
   bool kept_ = false;
 };
 

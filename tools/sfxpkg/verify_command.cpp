@@ -17,7 +17,7 @@
 namespace sfxpkg {
 namespace {
 
-constexpr char kHelp[] = R"(usage: sfxpkg verify PACKAGE... [--codepage CP]
+constexpr char kHelp[] = R"(usage: sfxpkg verify PACKAGE... [--json] [--codepage CP] [-q | -v]
 
 Checks that each PACKAGE will run. It does what the launcher does before it starts
 the setup engine, with the launcher's own code, and writes no file: finds the
@@ -38,15 +38,22 @@ the launcher reads nothing from the table or behind it. A signature block that
 is cut short, that holds bytes beyond its signature or that has bytes behind
 it fails: those bytes were added after signing, which the signature does not
 show. Other bytes behind the marker that are neither alignment nor a
-certificate table get a warning; the launcher ignores them.
+certificate table get a warning; the launcher ignores them. The signatures
+themselves are counted, not checked: a signature whose digest no longer matches
+still counts as one here. osslsigncode verify or signtool verify /pa tells
+whether a signature is valid.
 
 Options:
-  --json         also write every verdict to standard output as JSON
+  --json         also write every verdict to standard output as JSON (also
+                 for a wrong command line: {"error": ...})
   --codepage CP  read the password as machines with code page CP do (874,
                  1250 to 1258, or utf-8); by default as this machine does
   -q, --quiet    only problems and warnings, no progress
   -v, --verbose  also each member checked, with its size and CRC
   -h, --help     show this help
+
+A PACKAGE must be a file: a package is read from its end, so standard input
+(-) cannot be one.
 
 Exit status: 0 when every package will run; 1 when one will not, with one line
 per problem on standard error; 2 on a wrong command line.
@@ -81,6 +88,7 @@ struct Verdict {
   std::vector<std::string> warnings;
   std::vector<MemberInfo> checked;  // the members that passed, in order
   uint64_t checkedBytes = 0;
+  unsigned signatures = 0;  // records in the certificate table behind the marker, unchecked
   bool Runs() const { return problems.empty(); }
 };
 
@@ -95,6 +103,7 @@ Verdict VerifyPackage(const std::filesystem::path& package, const std::optional<
   const PackageMap& map = prepared.map;
   for (const std::string& problem : SignatureProblems(map)) problems.push_back(problem);
   verdict.warnings = StrayBytesWarnings(map);
+  if (map.trailer && map.certificateTable) verdict.signatures = map.certificateTable->records;
   std::optional<LauncherIdentity> launcher;
   if (const std::optional<ByteRange> archive = map.Archive()) {
     std::string why;
@@ -137,6 +146,11 @@ void SayVerdict(const Verdict& verdict, const CommandMessages& messages) {
   if (verdict.Runs()) {
     messages.Info(verdict.file + ": will run: A0, A1, A3 and A4 decrypt and pass their CRC checks (" +
                   Grouped(verdict.checkedBytes) + " bytes)");
+    if (verdict.signatures > 0) {
+      messages.Info(verdict.file + ": signed: " + std::to_string(verdict.signatures) +
+                    (verdict.signatures == 1 ? " signature" : " signatures") +
+                    " present, not checked (osslsigncode verify or signtool verify tells whether it is valid)");
+    }
   }
 }
 
@@ -156,7 +170,7 @@ std::string JsonVerdicts(const std::vector<Verdict>& verdicts) {
       json.BeginObject().String("name", member.name).Number("size", member.size).String("crc32", Hex32(member.crc));
       json.EndObject();
     }
-    json.EndArray().Number("checked_bytes", verdict.checkedBytes).EndObject();
+    json.EndArray().Number("checked_bytes", verdict.checkedBytes).Number("signatures", verdict.signatures).EndObject();
   }
   json.EndArray().EndObject();
   return json.Text();
@@ -170,6 +184,12 @@ int RunVerify(const std::vector<std::string>& arguments) {
   if (const auto status = ParseCommandLine(arguments, {{"--json", "", false}}, kHelp, messages, line)) return *status;
   const ParsedArguments& parsed = line.parsed;
   if (parsed.Plain().empty()) return messages.Usage("name a PACKAGE");
+  for (const std::string& name : parsed.Plain()) {
+    if (name == "-") {
+      return messages.Usage("a package is read from its end, so it cannot come from standard input: name its file "
+                            "(./- for a file of that name)");
+    }
+  }
   const std::optional<CodePage>& codePage = line.codePage;
   // Every package is checked, whatever the earlier ones gave.
   std::vector<Verdict> verdicts;
