@@ -113,6 +113,7 @@ fetch_zlib_source() {
     # Nothing older than what is unpacked is worth fetching.
     if [ -n "$have" ] && dpkg --compare-versions "$v" le "$have"; then break; fi
     tried+=("$v")
+    echo "bootstrap: fetching Debian's zlib $v source package into $zlib_source_dir"
     if with_retries "$work/err" "apt-get source zlib=$v" fetch_zlib_version "$work/src" "$v"; then
       unpacked=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name 'zlib-*' | head -n 1)
       if [ -f "$unpacked/contrib/minizip/unzip.c" ]; then
@@ -155,4 +156,38 @@ runs_32bit_programs() {
   "$dir/probe" 2>/dev/null || status=$?
   rm -rf "$dir"
   [ "$status" -eq 42 ]
+}
+
+# usage SCRIPT: prints a script's opening comment (from its second line to the line
+# before `set -`), which is its usage.
+usage() {
+  sed -n '2,/^set -/p' "$1" | sed -e '$d' -e 's/^# \{0,1\}//'
+}
+
+# run_step WHAT LOG COMMAND...: runs a long COMMAND with its output in LOG and says
+# what it does; while it runs, every 30 s its latest output line, then its time.
+# On failure the end of LOG follows. Returns COMMAND's status.
+run_step() {
+  local what=$1 log=$2 started=$SECONDS status=0
+  shift 2
+  echo "== $what (output: $log)"
+  : >"$log"
+  # With pipefail the pipeline's status is the command's: the reader never fails.
+  "$@" </dev/null 2>&1 | {
+    local line last=$SECONDS
+    while IFS= read -r line; do
+      printf '%s\n' "$line" >>"$log"
+      if [ $((SECONDS - last)) -ge 30 ]; then
+        last=$SECONDS
+        printf '   %3d s: %s\n' $((SECONDS - started)) "${line:0:110}"
+      fi
+    done
+  } || status=$?
+  if [ "$status" -eq 0 ]; then
+    echo "   done in $((SECONDS - started)) s"
+  else
+    echo "   FAILED after $((SECONDS - started)) s (status $status); the end of $log:"
+    tail -n 40 "$log" | sed 's/^/   | /'
+  fi
+  return "$status"
 }
