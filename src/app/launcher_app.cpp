@@ -131,10 +131,9 @@ StepOutcome HandOff(const PackageFiles& files, const handoff::LauncherCommandLin
   // An engine that its owner may not run cannot start: it goes like one that failed.
   if (!platform::AllowOwnerToRun(enginePath)) return Failure(Stop::kEngineNotStarted, platform::LastError());
   const std::wstring settingsPath = workingFolder + kSettingsFileName;
-  if (!held.CreateForProfileWrites(settingsPath) ||
-      !handoff::WriteSettingsFile(settingsPath, files.launcherPath, switches) || !held.Hold(settingsPath)) {
-    return Failure(Stop::kEngineNotStarted, platform::LastError());
-  }
+  if (!held.CreateForProfileWrites(settingsPath)) return Failure(Stop::kEngineNotStarted, platform::LastError());
+  handoff::WriteSettingsFile(settingsPath, files.launcherPath, switches);
+  if (!held.Hold(settingsPath)) return Failure(Stop::kEngineNotStarted, platform::LastError());
   const handoff::EngineRun run = handoff::RunAndWait(enginePath, silent, [&held] { held.Release(); });
   if (!run.ended) return Failure(Stop::kEngineNotStarted, run.code);
   return StepOutcome{Stop::kNone, run.code, std::nullopt, KeepsWorkingFolder(run.code)};

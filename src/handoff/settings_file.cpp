@@ -34,29 +34,21 @@ std::wstring AsStored(const std::wstring& text) {
 }
 }  // namespace
 
-bool WriteNonEmptySetting(const wchar_t* section, const wchar_t* key, const wchar_t* value,
+void WriteNonEmptySetting(const wchar_t* section, const wchar_t* key, const wchar_t* value,
                           const std::wstring& path) {
-  if (value == nullptr || *value == L'\0') return true;
-  return platform::WriteProfileEntry(section, key, AsStored(value), path);
+  if (value == nullptr || *value == L'\0') return;
+  platform::WriteProfileEntry(section, key, AsStored(value), path);
 }
 
-bool WriteSettingsFile(const std::wstring& settingsPath, const std::wstring& launcherPath,
+void WriteSettingsFile(const std::wstring& settingsPath, const std::wstring& launcherPath,
                        const LauncherCommandLineInfo& switches) {
   const auto value = [&](const wchar_t* name) { return switches.GetSwitchValue(name); };
   const auto flag = [&](const wchar_t* name) { return switches.HasSwitch(name) ? L"1" : L"0"; };
-  // Every key is attempted; the first failure's code is the one reported.
-  bool written = true;
-  int firstError = 0;
-  const auto record = [&](bool ok) {
-    if (ok || !written) return;
-    written = false;
-    firstError = platform::LastError() != 0 ? platform::LastError() : platform::kErrorWriteFault;
-  };
   const auto write = [&](const wchar_t* key, const std::wstring& text) {
-    record(WriteNonEmptySetting(kSection, key, text.c_str(), settingsPath));
+    WriteNonEmptySetting(kSection, key, text.c_str(), settingsPath);
   };
 
-  record(platform::WriteProfileEntry(kSection, L"XParam1", AsStored(launcherPath), settingsPath));
+  platform::WriteProfileEntry(kSection, L"XParam1", AsStored(launcherPath), settingsPath);
   write(L"Shell_CommandLine", platform::CommandLine());
   write(L"Shell_Logfile", value(L"logfile"));
   write(L"Shell_Slient", value(L"silent"));
@@ -71,8 +63,6 @@ bool WriteSettingsFile(const std::wstring& settingsPath, const std::wstring& lau
   write(L"Shell_Uninstall", switches.HasSwitch(L"uninstall") || switches.HasSwitch(L"remove") ? L"1" : L"0");
   write(L"Shell_Repair", flag(L"repair"));
   write(L"Shell_ZBT_UpdateTest", switches.HasSwitch(L"x_kivo_zbt_update_test_x") ? L"2018" : L"0");
-  if (!written) platform::SetLastError(firstError);
-  return written;
 }
 
 }  // namespace handoff
