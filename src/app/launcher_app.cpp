@@ -94,7 +94,7 @@ StepOutcome MemberFailure(int code) {
 // The four members into the working folder, each failure with its own box as it
 // happens; a damaged package is said once more at the end.
 StepOutcome ExtractPackage(PackageFiles& files, const package::PackageTrailer& trailer,
-                           const std::wstring& workingFolder) {
+                           const std::wstring& workingFolder, platform::HeldFiles& held) {
   const std::optional<std::wstring> extractionFolder = FolderForExtraction(workingFolder);
   if (!extractionFolder) {
     // One box for the folder, rather than one per member; nothing is written.
@@ -110,29 +110,30 @@ StepOutcome ExtractPackage(PackageFiles& files, const package::PackageTrailer& t
                        package::ReportFatalError(package::texts::kCorruptArchive, platform::kErrorInstallPackageInvalid),
                        true);
   }
-  // All four members are attempted, whatever the earlier ones gave.
+  // All four members are attempted, whatever the earlier ones gave. Each is held from
+  // its writer on, so nobody swaps it before the engine has started.
   int firstFailure = 0;
   for (const package::PackageMember& member : package::kPackageMembers) {
     const int result = package::ExtractMember(archive, extractionFolder->c_str(), member.archiveName,
-                                              files.FileNameOf(member), trailer.password.c_str());
+                                              files.FileNameOf(member), trailer.password.c_str(), &held);
     if (firstFailure == 0) firstFailure = result;
   }
   return firstFailure == 0 ? StepOutcome{} : MemberFailure(firstFailure);
 }
 
 // The settings file for the engine, then the engine itself, waited for; its exit
-// code is the outcome. A silent run's start leaves the shell no box to show.
+// code is the outcome. A silent run's start leaves the shell no box to show. Until
+// the engine has started, nobody replaces what it will load and read: the members
+// are held already, setup.cfg from its creation on.
 StepOutcome HandOff(const PackageFiles& files, const handoff::LauncherCommandLineInfo& switches,
-                    const std::wstring& workingFolder, bool silent) {
+                    const std::wstring& workingFolder, bool silent, platform::HeldFiles& held) {
   const std::wstring enginePath = workingFolder + files.engineFileName;
   // An engine that its owner may not run cannot start: it goes like one that failed.
   if (!platform::AllowOwnerToRun(enginePath)) return Failure(Stop::kEngineNotStarted, platform::LastError());
-  handoff::WriteSettingsFile(workingFolder + kSettingsFileName, files.launcherPath, switches);
-  // Until the engine has started, nobody replaces what it will load and read.
-  platform::HeldFiles held;
-  for (const std::wstring& name : files.LauncherFileNames()) {
-    if (!held.Hold(workingFolder + name)) return Failure(Stop::kEngineNotStarted, platform::LastError());
-  }
+  const std::wstring settingsPath = workingFolder + kSettingsFileName;
+  if (!held.CreateForProfileWrites(settingsPath)) return Failure(Stop::kEngineNotStarted, platform::LastError());
+  handoff::WriteSettingsFile(settingsPath, files.launcherPath, switches);
+  if (!held.Hold(settingsPath)) return Failure(Stop::kEngineNotStarted, platform::LastError());
   const handoff::EngineRun run = handoff::RunAndWait(enginePath, silent, [&held] { held.Release(); });
   if (!run.ended) return Failure(Stop::kEngineNotStarted, run.code);
   return StepOutcome{Stop::kNone, run.code, std::nullopt, KeepsWorkingFolder(run.code)};
@@ -166,11 +167,14 @@ bool LauncherApp::InitInstance() {
     return Finish(provided);
   }
 
-  StepOutcome outcome = ExtractPackage(files, trailer, workingFolder);
+  platform::HeldFiles held;
+  StepOutcome outcome = ExtractPackage(files, trailer, workingFolder, held);
   // Nothing more is read of it: the engine may move or delete the package.
   files.image.Close();
   if (!outcome.Failed()) outcome = CheckWorkingFolder(folderInUse);
-  if (!outcome.Failed()) outcome = HandOff(files, switches, workingFolder, silent);
+  if (!outcome.Failed()) outcome = HandOff(files, switches, workingFolder, silent, held);
+  // A run that stopped before the engine let go of nothing yet; the files must go.
+  held.Release();
 
   if (!outcome.keepsFolder) RemoveWorkingFolder(files, workingFolder, folderInUse);
   return Finish(outcome);

@@ -118,6 +118,8 @@ class OutputFileSink final : public MemberSink {
   // Closing may report a write the system had deferred; a file whose data did not
   // all arrive is not extracted.
   bool Close() { return file_.Close(); }
+  // A file written whole is closed into held, where there is one.
+  bool CloseInto(platform::HeldFiles* held) { return held != nullptr ? held->Keep(file_) : file_.Close(); }
 
  private:
   bool Fail(int code) {
@@ -136,7 +138,7 @@ class OutputFileSink final : public MemberSink {
 }  // namespace
 
 int ExtractMember(Archive& archive, const wchar_t* outputFolder, const wchar_t* memberName, const wchar_t* newName,
-                  const wchar_t* password) {
+                  const wchar_t* password, platform::HeldFiles* held) {
   ConvertedText folder, member, name, secret;
   // Every text is converted, even after one did not fit.
   const Conversion conversions[] = {Convert(outputFolder, folder), Convert(memberName, member),
@@ -160,7 +162,7 @@ int ExtractMember(Archive& archive, const wchar_t* outputFolder, const wchar_t* 
 
   OutputFileSink sink(absoluteFolder.data(), newName != nullptr ? name.data() : nullptr);
   const MemberReadResult read = ReadMemberNamed(archive, member.data(), secret.data(), sink);
-  const bool closed = sink.Close();
+  const bool closed = read.status == MemberReadStatus::kRead ? sink.CloseInto(held) : sink.Close();
   switch (read.status) {
     case MemberReadStatus::kRead:
       if (closed) return 0;

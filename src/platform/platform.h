@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/sha256.h"
+
 namespace platform {
 
 // Windows error numbers, the result codes of every operation.
@@ -167,6 +169,8 @@ class FolderChoiceLock {
   UniqueHandle lock_;
 };
 
+class OutputFile;
+
 // Holds a folder in use while it lives, so that RemoveLeftoverFolder of another
 // process leaves it alone even while it is empty. On POSIX every path inside the
 // held folder is reached through the folder held, never by its name, so that a
@@ -184,6 +188,18 @@ class HeldFiles {
   // False, with the last error set, when path cannot be held (another has it open
   // for writing).
   bool Hold(const std::wstring& path);
+  // Closes file, just written by this process, and holds it as Hold does. On Windows
+  // nobody can delete, rename or replace it at any moment in between; false, with
+  // the last error set, when it cannot be held or no longer holds exactly the bytes
+  // written (another process wrote to it while its writer gave way to the hold).
+  // On POSIX it is closed: false when closing reports a failure.
+  bool Keep(OutputFile& file);
+  // Creates an empty file at path, where nothing is, for this process's profile
+  // writes to fill by name, and holds it so that nobody can delete, rename or
+  // replace it meanwhile; others may still write to it, as the profile writer's
+  // opens must. Hold(path) then holds it read-only with no moment between. On POSIX
+  // nothing (the profile writes create it in the held folder).
+  bool CreateForProfileWrites(const std::wstring& path);
   void Release() { files_.clear(); }
 
  private:
@@ -266,8 +282,9 @@ bool RemoveFileAnsi(const char* path);
 // Creates a folder and every missing folder above it.
 bool CreateFolderTreeAnsi(const char* path);
 
-// A file created for writing (replacing any file of that name) that nobody else may
-// open while it is written. Private to its owner on POSIX.
+// A file created for writing (replacing any file of that name) that others may at
+// most read while it is written. Private to its owner on POSIX. HeldFiles::Keep
+// closes it into a held file.
 class OutputFile {
  public:
   OutputFile() = default;
@@ -288,7 +305,12 @@ class OutputFile {
   bool Close() { return file_.Close(); }
 
  private:
+  friend class HeldFiles;
   UniqueHandle file_;
+  // Windows: what HeldFiles::Keep checks the held file against.
+  std::wstring path_;
+  Sha256 written_;
+  uint64_t size_ = 0;
 };
 
 // Lets the owner of a file run it (POSIX); Windows runs any file it may read.

@@ -183,4 +183,66 @@ TEST(HeldFiles, NothingReplacesAHeldFileButEveryoneMayReadIt) {
   EXPECT_EQ(testsupport::ReadFileBytes(file), "planted");
 }
 
+// A file the launcher writes goes from its writer into the hold: it is there, whole,
+// readable by all, and nothing renames, changes or deletes it until released.
+TEST(HeldFiles, AWrittenFileIsKeptWholeAndNothingReplacesIt) {
+  testsupport::ScratchFolder scratch;
+  const fs::path file = scratch.Path() / "setup.dat";
+  const fs::path planted = scratch.Write("planted.dat", "planted");
+  const std::string data = std::string(70000, 'd') + "end";  // more than one block of the check
+  platform::OutputFile out;
+  ASSERT_TRUE(out.CreateNew(file.wstring()));
+  size_t written = 0;
+  ASSERT_TRUE(out.Write(data.data(), 100, written));
+  ASSERT_TRUE(out.Write(data.data() + 100, data.size() - 100, written));
+  platform::HeldFiles held;
+  ASSERT_TRUE(held.Keep(out)) << platform::LastError();
+  EXPECT_EQ(testsupport::ReadFileBytes(file), data);
+#ifdef _WIN32
+  {
+    std::error_code error;
+    fs::rename(planted, file, error);
+    EXPECT_TRUE(error) << "replaced while held";
+    EXPECT_FALSE(std::ofstream(file, std::ios::app).is_open()) << "opened for writing while held";
+    EXPECT_FALSE(fs::remove(file, error));
+    EXPECT_EQ(testsupport::ReadFileBytes(file), data);
+  }
+  // A writer already closed has nothing to keep.
+  EXPECT_FALSE(held.Keep(out));
+  EXPECT_EQ(platform::LastError(), platform::kErrorInvalidHandle);
+#endif
+  held.Release();
+  fs::rename(planted, file);
+  EXPECT_EQ(testsupport::ReadFileBytes(file), "planted");
+}
+
+// setup.cfg is held from its creation: the profile writes fill it by name, and then
+// it is held read-only like the rest.
+TEST(HeldFiles, AProfileFileIsHeldFromItsCreationWhileItIsWritten) {
+  testsupport::ScratchFolder scratch;
+  const fs::path file = scratch.Path() / "setup.cfg";
+  const fs::path planted = scratch.Write("planted.cfg", "[Main]\r\nXParam1=planted\r\n");
+  platform::HeldFiles held;
+  ASSERT_TRUE(held.CreateForProfileWrites(file.wstring()));
+  ASSERT_TRUE(platform::WriteProfileEntry(L"Main", L"XParam1", L"C:\\pkg\\Setup.exe", file.wstring()));
+#ifdef _WIN32
+  {
+    std::error_code error;
+    fs::rename(planted, file, error);
+    EXPECT_TRUE(error) << "replaced while written";
+    EXPECT_FALSE(fs::remove(file, error));
+  }
+#endif
+  ASSERT_TRUE(platform::WriteProfileEntry(L"Main", L"Shell_Debug", L"0", file.wstring()));
+  ASSERT_TRUE(held.Hold(file.wstring())) << platform::LastError();
+  const std::string content = testsupport::ReadFileBytes(file);
+  EXPECT_EQ(content, "[Main]\r\nXParam1=C:\\pkg\\Setup.exe\r\nShell_Debug=0\r\n");
+#ifdef _WIN32
+  EXPECT_FALSE(std::ofstream(file, std::ios::app).is_open()) << "opened for writing while held";
+  EXPECT_FALSE(platform::WriteProfileEntry(L"Main", L"Shell_Debug", L"1", file.wstring()));
+  EXPECT_EQ(testsupport::ReadFileBytes(file), content);
+#endif
+  held.Release();
+}
+
 }  // namespace

@@ -1,29 +1,31 @@
 // A whole run of a package while someone else attacks its working folder: from the
-// moment the launcher holds what it put there until the engine has started, none of
-// the five files can be written, deleted, renamed or swapped for another, and the
-// folder cannot be moved away.
+// moment the launcher creates a file there until the engine has started, none of the
+// five files can be deleted, renamed or swapped for another, nor, once it is written,
+// changed, and the folder cannot be moved away.
 //
-// That stretch lasts only as long as the engine's start, so the watcher widens it:
-// from setup.cfg's appearance on it pauses the launcher (every thread suspended) over
-// and over, which also leaves the launcher only short slices to go on in. A pause
-// that finds all five files refusing writers can only fall between the launcher's
-// last hold and its first release (the extraction is over once setup.cfg exists,
-// and nothing else holds them); that finding is the proof that none can be written,
-// and there, at leisure, the watcher tries every other way of swapping each file
-// and of moving the folder away, then lets the launcher go on.
+// Each stretch is short, so the watcher widens them: it pauses the launcher (every
+// thread suspended) whenever a new file appears in the folder, while the members are
+// extracted, and over and over once setup.cfg exists, which also leaves the launcher
+// only short slices to go on in. In every pause before the engine's process exists,
+// it tries every way of swapping each of the five files that are there, and of moving
+// the folder away. A pause that finds all five refusing writers can only fall between
+// the launcher's last hold and its first release; setup.cfg is read there, and the
+// engine must find it so.
 //
 // What it does not show: Wine runs every process as one user and keeps no DACL, so
 // whom the folder's DACL keeps out (other users; below high integrity, when elevated)
 // cannot be seen here. Under Wine a new file can be added to the folder while it is
 // held (a version.dll put there then keeps the engine from starting), as the user
-// can on Windows; only the DACL stands against that. Nor does it cover the time
-// before the holds, while the members are extracted and setup.cfg is written.
+// can on Windows; only the DACL stands against that. setup.cfg can be written to by
+// others while the profile API writes it (that API shares it for writing); the
+// launcher refuses it then only if a writer still has it open when it is held.
 #include <gtest/gtest.h>
 #include <windows.h>
 // clang-format off
 #include <tlhelp32.h>  // after windows.h, whose types it uses
 // clang-format on
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -173,18 +175,54 @@ const std::vector<Attack>& Attacks() {
   return attacks;
 }
 
+// The stretches of the run in which the watcher paused the launcher.
+enum Stretch { kExtracting, kWritingSettings, kHeldForEngine, kStretches };
+constexpr const char* kStretchNames[kStretches] = {"while extracting", "while setup.cfg is written",
+                                                   "held for the engine"};
+
 struct WatchResult {
-  int pauses = 0;                  // times the launcher was paused with setup.cfg in its folder
-  int heldPauses = 0;              // of those, the ones that found all five files held
-  int heldPausesBeforeEngine = 0;  // of those, the ones before the engine's process existed
-  int attempts = 0;                // attacks made in those
+  int pauses[kStretches] = {};  // pauses before the engine's process existed, by stretch
+  int heldPauses = 0;  // of those, the ones that found all five files refusing writers
+  int attempts = 0;    // attacks made
   std::vector<std::string> successes;
   bool spareFailed = false;  // the attacker's own file could not be written
   bool launcherFound = false;
   std::string settingsWhileHeld;  // setup.cfg as it was read while held
 };
 
-// Watches the launcher's run from its start until its hold is over (or the run ends).
+// Which of the launcher's files are in the folder now.
+std::vector<std::string> FilesThere(const fs::path& folder, const std::vector<std::string>& files) {
+  std::vector<std::string> there;
+  for (const std::string& name : files) {
+    std::error_code absent;
+    if (fs::exists(folder / name, absent)) there.push_back(name);
+  }
+  return there;
+}
+
+// Every way of swapping each file there, and of moving the folder away.
+void AttackAll(const fs::path& folder, const std::vector<std::string>& there, const fs::path& spare,
+               Stretch stretch, WatchResult& watch) {
+  for (const std::string& name : there) {
+    for (const Attack& attack : Attacks()) {
+      if (!WriteAttackerFile(spare)) {
+        watch.spareFailed = true;
+        continue;
+      }
+      ++watch.attempts;
+      if (attack.run((folder / name).wstring(), spare.wstring())) {
+        watch.successes.push_back(name + ": " + attack.way + " " + kStretchNames[stretch]);
+      }
+    }
+  }
+  ++watch.attempts;
+  const std::wstring folderPath = folder.wstring();
+  if (MoveFileExW(folderPath.c_str(), (folderPath + L".away").c_str(), 0)) {
+    watch.successes.push_back(std::string("the working folder: moved away ") + kStretchNames[stretch]);
+  }
+}
+
+// Watches the launcher's run from its start until its engine has started (or the run ends).
 WatchResult Watch(const fs::path& folder, const std::vector<std::string>& files, const fs::path& spare,
                   const std::atomic<bool>& runEnded) {
   WatchResult watch;
@@ -194,45 +232,37 @@ WatchResult Watch(const fs::path& folder, const std::vector<std::string>& files,
   while (timeLeft() && (launcher = FindChildProcess(GetCurrentProcessId(), kPackageName)) == 0) Sleep(1);
   watch.launcherFound = launcher != 0;
   const ProcessThreads threads(launcher);
-  bool holdOver = false;
-  while (launcher != 0 && timeLeft() && !holdOver) {
-    // The members are written before setup.cfg: until it is there, nothing is held.
-    std::error_code absent;
-    if (!fs::exists(folder / "setup.cfg", absent)) {
+  size_t seen = 0;
+  bool engineStarted = false;
+  while (launcher != 0 && timeLeft() && !engineStarted) {
+    // The files appear one by one, setup.cfg last: a new one, or setup.cfg there, is
+    // the time to pause.
+    const std::vector<std::string> appeared = FilesThere(folder, files);
+    const bool settingsThere = std::find(appeared.begin(), appeared.end(), "setup.cfg") != appeared.end();
+    if (appeared.size() <= seen && !settingsThere) {
       Sleep(1);
       continue;
     }
+    seen = appeared.size();
     {
       const Pause paused(threads);
       if (!paused.Stopped()) break;
-      ++watch.pauses;
-      bool allHeld = true;
-      for (const std::string& name : files) allHeld = allHeld && RefusesWriters(folder / name);
+      // Once the engine's process exists the launcher may let go of its files.
+      if (FindChildProcess(launcher, kPackageName) != 0) {
+        engineStarted = true;
+        break;
+      }
+      const std::vector<std::string> there = FilesThere(folder, files);
+      bool allHeld = there.size() == files.size();
+      for (const std::string& name : there) allHeld = allHeld && RefusesWriters(folder / name);
+      const bool settingsNow = std::find(there.begin(), there.end(), "setup.cfg") != there.end();
+      const Stretch stretch = allHeld ? kHeldForEngine : settingsNow ? kWritingSettings : kExtracting;
+      ++watch.pauses[stretch];
       if (allHeld) {
         ++watch.heldPauses;
-        // The engine, started under the package's name, maps its file once it exists:
-        // before that only the hold keeps the engine's file as it is.
-        if (FindChildProcess(launcher, kPackageName) == 0) ++watch.heldPausesBeforeEngine;
         watch.settingsWhileHeld = testsupport::ReadFileBytes(folder / "setup.cfg");
-        for (const std::string& name : files) {
-          for (const Attack& attack : Attacks()) {
-            if (!WriteAttackerFile(spare)) {
-              watch.spareFailed = true;
-              continue;
-            }
-            ++watch.attempts;
-            if (attack.run((folder / name).wstring(), spare.wstring()))
-              watch.successes.push_back(name + ": " + attack.way);
-          }
-        }
-        ++watch.attempts;
-        const std::wstring folderPath = folder.wstring();
-        if (MoveFileExW(folderPath.c_str(), (folderPath + L".away").c_str(), 0)) {
-          watch.successes.push_back("the working folder: moved away");
-        }
-      } else {
-        holdOver = watch.heldPauses > 0;
       }
+      AttackAll(folder, there, spare, stretch, watch);
     }
     Sleep(1);
   }
@@ -260,15 +290,20 @@ TEST(AttackedRun, NothingTheLauncherHoldsCanBeSwappedBeforeTheEngineStarts) {
     }
   });
   std::printf(
-      "[ held files ] %d pauses, %d with all five held (%d before the engine's process existed), %d attacks there\n",
-      watch.pauses, watch.heldPauses, watch.heldPausesBeforeEngine, watch.attempts);
+      "[ held files ] pauses before the engine's process existed: %d while extracting, %d while setup.cfg is "
+      "written, %d with all five held; %d attacks, %d of them succeeded\n",
+      watch.pauses[kExtracting], watch.pauses[kWritingSettings], watch.pauses[kHeldForEngine], watch.attempts,
+      static_cast<int>(watch.successes.size()));
+  RecordProperty("extracting_pauses", watch.pauses[kExtracting]);
+  RecordProperty("settings_pauses", watch.pauses[kWritingSettings]);
   RecordProperty("held_pauses", watch.heldPauses);
   RecordProperty("attacks", watch.attempts);
 
   ASSERT_TRUE(watch.launcherFound);
   ASSERT_FALSE(watch.spareFailed);
-  EXPECT_GT(watch.attempts, 0) << "no pause found all five files held: never held, or the stretch was missed";
-  EXPECT_GT(watch.heldPausesBeforeEngine, 0) << "the engine's file was seen only while its process had it mapped";
+  EXPECT_GT(watch.pauses[kExtracting], 0) << "no pause while the members were extracted";
+  EXPECT_GT(watch.heldPauses, 0)
+      << "no pause found all five files held before the engine's process existed: never held, or the stretch was missed";
   EXPECT_EQ(watch.successes, std::vector<std::string>{});
 
   // The run is an ordinary one, and the engine found what the package holds.

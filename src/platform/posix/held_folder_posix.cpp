@@ -196,6 +196,10 @@ PathAt::PathAt(const std::string& path) : name_(path) {
 
 bool HeldFiles::Hold(const std::wstring&) { return true; }
 
+bool HeldFiles::Keep(OutputFile& file) { return file.Close(); }
+
+bool HeldFiles::CreateForProfileWrites(const std::wstring&) { return true; }
+
 bool OthersCanReplaceFoldersIn(const std::wstring& directory) {
   const UniqueHandle opened(open(WideToBytes(directory).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   struct stat info;

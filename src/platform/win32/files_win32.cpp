@@ -21,20 +21,29 @@ bool CreateFolderTreeAnsi(const char* path) {
   return SHCreateDirectoryExA(nullptr, path, nullptr) == ERROR_SUCCESS;
 }
 
+// Read sharing lets HeldFiles::Keep open the file it holds while this writer is still
+// open; nobody can write, rename or delete it meanwhile.
 bool OutputFile::Create(const char* path) {
   Close();
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  written_.Reset();
+  size_ = 0;
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   file_ = UniqueHandle(reinterpret_cast<intptr_t>(file));
+  path_ = FromAnsi(path);
   return true;
 }
 
 bool OutputFile::CreateNew(const std::wstring& path) {
   Close();
+  written_.Reset();
+  size_ = 0;
   // CREATE_NEW fails on anything at path, a symbolic link or junction included.
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   file_ = UniqueHandle(reinterpret_cast<intptr_t>(file));
+  path_ = path;
   return true;
 }
 
@@ -44,6 +53,8 @@ bool OutputFile::Write(const void* data, size_t count, size_t& written) {
   DWORD stored = 0;
   const BOOL ok = WriteFile(reinterpret_cast<HANDLE>(file_.Get()), data, static_cast<DWORD>(count), &stored, nullptr);
   written = stored;
+  written_.Update(data, stored);
+  size_ += stored;
   return ok != FALSE;
 }
 

@@ -3,21 +3,114 @@
 // removed or renamed while it is held.
 #include <windows.h>
 
+#include <utility>
+
 #include "platform/platform.h"
 
 namespace platform {
 namespace {
 constexpr unsigned kFreshNameAttempts = 1000;
+constexpr size_t kCheckBlockSize = 65536;
 
 std::wstring WithSeparator(std::wstring path) {
   if (path.empty() || path.back() != kPathSeparator) path.push_back(kPathSeparator);
   return path;
 }
+
+// The file at path for reading; share decides who else may still read, write or
+// delete it while this is open.
+UniqueHandle OpenForReading(const std::wstring& path, DWORD share) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  return UniqueHandle(reinterpret_cast<intptr_t>(file));  // INVALID_HANDLE_VALUE is none
+}
+
+HANDLE Native(const UniqueHandle& handle) { return reinterpret_cast<HANDLE>(handle.Get()); }
+
+// True when both handles are open on one file, whatever its name says by now.
+bool SameFile(const UniqueHandle& one, const UniqueHandle& other) {
+  BY_HANDLE_FILE_INFORMATION a, b;
+  if (!GetFileInformationByHandle(Native(one), &a) || !GetFileInformationByHandle(Native(other), &b)) return false;
+  if (a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+      a.nFileIndexLow == b.nFileIndexLow) {
+    return true;
+  }
+  ::SetLastError(ERROR_FILE_INVALID);
+  return false;
+}
+
+// True when the held file holds size bytes whose digest is digest.
+bool HoldsBytes(const UniqueHandle& file, uint64_t size, const Sha256::Digest& digest) {
+  LARGE_INTEGER fileSize;
+  if (!GetFileSizeEx(Native(file), &fileSize)) return false;
+  if (static_cast<uint64_t>(fileSize.QuadPart) != size) {
+    ::SetLastError(ERROR_FILE_INVALID);
+    return false;
+  }
+  const CommittedBuffer block(kCheckBlockSize);
+  if (!block) return false;
+  Sha256 read;
+  for (uint64_t left = size; left > 0;) {
+    const DWORD wanted = static_cast<DWORD>(left < kCheckBlockSize ? left : kCheckBlockSize);
+    DWORD got = 0;
+    if (!ReadFile(Native(file), block.Data(), wanted, &got, nullptr)) return false;
+    if (got == 0) break;  // shorter than its size said: the digest tells
+    read.Update(block.Data(), got);
+    left -= got;
+  }
+  if (read.Finish() == digest) return true;
+  ::SetLastError(ERROR_FILE_INVALID);
+  return false;
+}
+
+// Closes a writer after a failure, keeping the failure's code.
+bool CloseAfterFailure(UniqueHandle& file) {
+  const DWORD error = GetLastError();
+  file.Close();
+  ::SetLastError(error);
+  return false;
+}
 }  // namespace
 
 bool HeldFiles::Hold(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  UniqueHandle file = OpenForReading(path, FILE_SHARE_READ);
+  if (!file) return false;
+  files_.push_back(std::move(file));
+  return true;
+}
+
+// The writer cannot become the hold itself: a handle that may write keeps out every
+// opener that refuses writers (the engine's loader, the hold), and neither a
+// duplicate nor a second open takes write access from its file object. So a bridge
+// goes between them: opened for reading while the writer is open, it must let
+// writers in, but not deleting or renaming, so the name stays on this file
+// throughout. Between the writer's close and the hold's open another process can
+// open the file for writing: the hold cannot be had while it keeps it open, and what
+// it wrote and closed before shows in the bytes, checked once they cannot change.
+bool HeldFiles::Keep(OutputFile& file) {
+  if (!file.file_) {
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  const Sha256::Digest written = file.written_.Finish();
+  UniqueHandle bridge = OpenForReading(file.path_, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!bridge || !SameFile(file.file_, bridge)) return CloseAfterFailure(file.file_);
+  // A write the system had deferred may fail only now.
+  if (!file.Close()) return false;
+  UniqueHandle held = OpenForReading(file.path_, FILE_SHARE_READ);
+  if (!held || !SameFile(bridge, held)) return false;
+  bridge.Close();
+  if (!HoldsBytes(held, file.size_, written)) return false;
+  files_.push_back(std::move(held));
+  return true;
+}
+
+// The profile writer opens the file by name for reading and writing and rewrites it
+// in place (Wine's shares reading, writing and deletion to read it, reading and
+// writing to rewrite it); this handle, reading only and sharing both, lets it.
+bool HeldFiles::CreateForProfileWrites(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   files_.emplace_back(reinterpret_cast<intptr_t>(file));
   return true;
