@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/sha256.h"
-
 namespace platform {
 
 // Windows error numbers, the result codes of every operation.
@@ -190,7 +188,7 @@ class HeldFiles {
   bool Hold(const std::wstring& path);
   // Closes file, just written by this process, and holds it as Hold does. On Windows
   // nobody can delete, rename or replace it at any moment in between; false, with
-  // the last error set, when it cannot be held or no longer holds exactly the bytes
+  // the last error set, when it cannot be held, or its size is no longer the bytes
   // written (another process wrote to it while its writer gave way to the hold).
   // On POSIX it is closed: false when closing reports a failure.
   bool Keep(OutputFile& file);
@@ -309,7 +307,6 @@ class OutputFile {
   UniqueHandle file_;
   // Windows: what HeldFiles::Keep checks the held file against.
   std::wstring path_;
-  Sha256 written_;
   uint64_t size_ = 0;
 };
 

@@ -25,7 +25,6 @@ bool CreateFolderTreeAnsi(const char* path) {
 // open; nobody can write, rename or delete it meanwhile.
 bool OutputFile::Create(const char* path) {
   Close();
-  written_.Reset();
   size_ = 0;
   HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -36,7 +35,6 @@ bool OutputFile::Create(const char* path) {
 
 bool OutputFile::CreateNew(const std::wstring& path) {
   Close();
-  written_.Reset();
   size_ = 0;
   // CREATE_NEW fails on anything at path, a symbolic link or junction included.
   HANDLE file =
@@ -53,7 +51,6 @@ bool OutputFile::Write(const void* data, size_t count, size_t& written) {
   DWORD stored = 0;
   const BOOL ok = WriteFile(reinterpret_cast<HANDLE>(file_.Get()), data, static_cast<DWORD>(count), &stored, nullptr);
   written = stored;
-  written_.Update(data, stored);
   size_ += stored;
   return ok != FALSE;
 }

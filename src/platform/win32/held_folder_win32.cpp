@@ -10,7 +10,6 @@
 namespace platform {
 namespace {
 constexpr unsigned kFreshNameAttempts = 1000;
-constexpr size_t kCheckBlockSize = 65536;
 
 std::wstring WithSeparator(std::wstring path) {
   if (path.empty() || path.back() != kPathSeparator) path.push_back(kPathSeparator);
@@ -39,26 +38,11 @@ bool SameFile(const UniqueHandle& one, const UniqueHandle& other) {
   return false;
 }
 
-// True when the held file holds size bytes whose digest is digest.
-bool HoldsBytes(const UniqueHandle& file, uint64_t size, const Sha256::Digest& digest) {
+// True when the held file is size bytes long.
+bool HasSize(const UniqueHandle& file, uint64_t size) {
   LARGE_INTEGER fileSize;
   if (!GetFileSizeEx(Native(file), &fileSize)) return false;
-  if (static_cast<uint64_t>(fileSize.QuadPart) != size) {
-    ::SetLastError(ERROR_FILE_INVALID);
-    return false;
-  }
-  const CommittedBuffer block(kCheckBlockSize);
-  if (!block) return false;
-  Sha256 read;
-  for (uint64_t left = size; left > 0;) {
-    const DWORD wanted = static_cast<DWORD>(left < kCheckBlockSize ? left : kCheckBlockSize);
-    DWORD got = 0;
-    if (!ReadFile(Native(file), block.Data(), wanted, &got, nullptr)) return false;
-    if (got == 0) break;  // shorter than its size said: the digest tells
-    read.Update(block.Data(), got);
-    left -= got;
-  }
-  if (read.Finish() == digest) return true;
+  if (static_cast<uint64_t>(fileSize.QuadPart) == size) return true;
   ::SetLastError(ERROR_FILE_INVALID);
   return false;
 }
@@ -85,14 +69,16 @@ bool HeldFiles::Hold(const std::wstring& path) {
 // goes between them: opened for reading while the writer is open, it must let
 // writers in, but not deleting or renaming, so the name stays on this file
 // throughout. Between the writer's close and the hold's open another process can
-// open the file for writing: the hold cannot be had while it keeps it open, and what
-// it wrote and closed before shows in the bytes, checked once they cannot change.
+// open the file for writing: the hold cannot be had while it keeps it open, and a
+// write that changed the size shows. The bytes are not read back: only a process
+// the folder's DACL and integrity label let write there could write in that moment,
+// and such a process may open the launcher itself; a digest of every byte would
+// cost the extraction about as much again on Windows and stop no one.
 bool HeldFiles::Keep(OutputFile& file) {
   if (!file.file_) {
     ::SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  const Sha256::Digest written = file.written_.Finish();
   UniqueHandle bridge = OpenForReading(file.path_, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (!bridge || !SameFile(file.file_, bridge)) return CloseAfterFailure(file.file_);
   // A write the system had deferred may fail only now.
@@ -100,7 +86,7 @@ bool HeldFiles::Keep(OutputFile& file) {
   UniqueHandle held = OpenForReading(file.path_, FILE_SHARE_READ);
   if (!held || !SameFile(bridge, held)) return false;
   bridge.Close();
-  if (!HoldsBytes(held, file.size_, written)) return false;
+  if (!HasSize(held, file.size_)) return false;
   files_.push_back(std::move(held));
   return true;
 }
