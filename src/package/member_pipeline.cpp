@@ -15,11 +15,15 @@ namespace {
 
 constexpr int kStored = 0;
 
-// Four blocks: the reader can run a few blocks ahead of a slow write without the
-// ring growing the launcher's memory by more than a quarter megabyte.
+// Four blocks of four transfer buffers: the reader can run a few blocks ahead of a
+// slow write within one megabyte. A block is handed over with a semaphore's wait
+// and post on each side, which under Wine are calls to its server, so blocks are
+// larger than the pieces. A block is a whole number of pieces, so that stored data
+// is cut into pieces where the library's own reading cuts it.
 constexpr unsigned kBlocks = 4;
-constexpr size_t kBlockStride = 0x10000;
-static_assert(kMemberTransferSize <= kBlockStride);
+constexpr size_t kBlockSize = 4 * kMemberTransferSize;
+constexpr size_t kBlockStride = 4 * 0x10000;
+static_assert(kBlockSize <= kBlockStride);
 
 // The blocks between the two threads. A block belongs to the reader from a Wait on
 // free_ until its Post on filled_, then to the caller until its Post on free_; the
@@ -39,7 +43,7 @@ class BlockRing {
       const bool waited = free_.Wait();
       if (stopping_.load(std::memory_order_acquire)) return;
       int count = UNZ_INTERNALERROR;
-      if (waited) count = unzReadCurrentFile(archive, Block(index), static_cast<unsigned>(kMemberTransferSize));
+      if (waited) count = unzReadCurrentFile(archive, Block(index), static_cast<unsigned>(kBlockSize));
       counts_[index] = count;
       if (!filled_.Post() || count <= 0) return;
     }
@@ -114,12 +118,19 @@ class PieceMaker {
   }
 
  private:
-  // Stored data is the decrypted data itself: a block is a piece, cut at the
-  // member's size. The library fills its pieces from the same reads, so the
-  // pieces are the same.
+  // Stored data is the decrypted data itself: the next transfer buffer's worth of
+  // a block, cut at the member's size, as the library's reading cuts it.
   int NextStored(size_t wanted, const char*& piece) {
-    const int count = ring_.TakeBlock(piece);
-    return count <= 0 ? count : static_cast<int>(std::min<size_t>(static_cast<size_t>(count), wanted));
+    if (left_ == 0) {
+      const int count = ring_.TakeBlock(next_);
+      if (count <= 0) return count;
+      left_ = static_cast<size_t>(count);
+    }
+    const size_t size = std::min(left_, wanted);
+    piece = next_;
+    next_ += size;
+    left_ -= size;
+    return static_cast<int>(size);
   }
 
   int NextInflated(const platform::CommittedBuffer& output, size_t wanted, const char*& piece) {
@@ -153,6 +164,8 @@ class PieceMaker {
   z_stream stream_{};
   bool inflating_ = false;
   bool inputEnded_ = false;
+  const char* next_ = nullptr;  // stored: the rest of the block taken last
+  size_t left_ = 0;
 };
 
 }  // namespace
