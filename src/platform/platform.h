@@ -386,6 +386,8 @@ class WorkerThread {
   void* argument_ = nullptr;
   bool running_ = false;
 #ifdef _WIN32
+  // The thread's start routine, in the calling convention CreateThread wants.
+  static unsigned long __stdcall Run(void* self);
   void* handle_ = nullptr;
 #else
   unsigned long thread_ = 0;  // a pthread_t

@@ -40,16 +40,15 @@ bool WorkerThread::Start(Function function, void* argument) {
   function_ = function;
   argument_ = argument;
   // The thread reads function_ and argument_ of this object, which cannot move.
-  handle_ = CreateThread(
-      nullptr, 0,
-      [](void* self) -> DWORD {
-        const WorkerThread& worker = *static_cast<const WorkerThread*>(self);
-        worker.function_(worker.argument_);
-        return 0;
-      },
-      this, 0, nullptr);
+  handle_ = CreateThread(nullptr, 0, &WorkerThread::Run, this, 0, nullptr);
   running_ = handle_ != nullptr;
   return running_;
+}
+
+unsigned long __stdcall WorkerThread::Run(void* self) {
+  const WorkerThread& worker = *static_cast<const WorkerThread*>(self);
+  worker.function_(worker.argument_);
+  return 0;
 }
 
 void WorkerThread::Join() {
