@@ -180,7 +180,8 @@ TEST(Faults, ADiskThatFillsUpWhileAMemberIsWritten) {
   Tmpfs small(box.Scratch().Path() / "small", "size=256k,mode=0755");
   if (!small.Mounted()) GTEST_SKIP() << "cannot mount a file system here";
   testsupport::PackageContent content;  // the engine never starts: its 200,000 bytes fit
-  content.ui = testsupport::SampleBytes(400000, 9);  // more than the disk holds
+  // More than the disk holds, and large enough to be read on two threads.
+  content.ui = testsupport::SampleBytes(600000, 9);
   content.exp.clear();                               // an empty file needs no space
   const fs::path package = testsupport::WritePackage(box.Scratch().Path() / "Package.exe",
                                                      testsupport::PackagePayload(content, kPassword));
