@@ -30,7 +30,7 @@ static_assert(kBlockSize <= kBlockStride);
 // semaphores order every access to a block and its count.
 class BlockRing {
  public:
-  BlockRing() : memory_(kBlocks * kBlockStride), free_(kBlocks), filled_(0) {}
+  explicit BlockRing(unzFile archive) : archive_(archive), memory_(kBlocks * kBlockStride), free_(kBlocks), filled_(0) {}
 
   bool Ready() const { return memory_ && free_ && filled_; }
   char* Block(unsigned index) const { return memory_.Data() + index * kBlockStride; }
@@ -38,12 +38,12 @@ class BlockRing {
 
   // The reading thread: reads the member into one free block after another until
   // the library reports its end (0) or a failure (below 0), or the caller stops it.
-  void ReadAhead(unzFile archive) {
+  void ReadAhead() {
     for (unsigned index = 0;; index = Next(index)) {
       const bool waited = free_.Wait();
       if (stopping_.load(std::memory_order_acquire)) return;
       int count = UNZ_INTERNALERROR;
-      if (waited) count = unzReadCurrentFile(archive, Block(index), static_cast<unsigned>(kBlockSize));
+      if (waited) count = unzReadCurrentFile(archive_, Block(index), static_cast<unsigned>(kBlockSize));
       counts_[index] = count;
       if (!filled_.Post() || count <= 0) return;
     }
@@ -73,6 +73,7 @@ class BlockRing {
     holding_ = false;
   }
 
+  const unzFile archive_;
   const platform::CommittedBuffer memory_;
   platform::Semaphore free_;
   platform::Semaphore filled_;
@@ -82,18 +83,14 @@ class BlockRing {
   bool holding_ = false;
 };
 
-struct ReaderStart {
-  BlockRing* ring;
-  unzFile archive;
-};
-
 // The pieces of the member as the library's reading gives them: each is the
-// output buffer filled, or the end of the member's size or of its data. Returns
-// the piece's size, 0 at the end of the data, below 0 for a failure (the library's
-// code), in which case the piece's bytes count for nothing, as the library drops them.
-class PieceMaker {
+// output buffer filled, or the end of the member's size or of its data. A failure's
+// piece counts for nothing, as the library drops it. The CRC of every piece given
+// is kept, as the library checks none in raw mode.
+class PieceMaker final : public PieceSource {
  public:
-  PieceMaker(BlockRing& ring, int method, uint64_t size) : ring_(ring), method_(method), remaining_(size) {}
+  PieceMaker(BlockRing& ring, const platform::CommittedBuffer& output, int method, uint64_t size)
+      : ring_(ring), output_(output), method_(method), remaining_(size) {}
   ~PieceMaker() {
     if (inflating_) inflateEnd(&stream_);
   }
@@ -109,13 +106,18 @@ class PieceMaker {
     return started;
   }
 
-  int Next(const platform::CommittedBuffer& output, const char*& piece) {
-    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(output.Size(), remaining_));
+  int Next(const char*& piece) override {
+    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(output_.Size(), remaining_));
     if (wanted == 0) return 0;  // the member's size is reached
-    const int made = method_ == kStored ? NextStored(wanted, piece) : NextInflated(output, wanted, piece);
-    if (made > 0) remaining_ -= static_cast<uint64_t>(made);
+    const int made = method_ == kStored ? NextStored(wanted, piece) : NextInflated(wanted, piece);
+    if (made > 0) {
+      remaining_ -= static_cast<uint64_t>(made);
+      crc_ = zip_crc32(crc_, reinterpret_cast<const unsigned char*>(piece), static_cast<size_t>(made));
+    }
     return made;
   }
+
+  uint32_t Crc() const { return static_cast<uint32_t>(crc_); }
 
  private:
   // Stored data is the decrypted data itself: the next transfer buffer's worth of
@@ -133,8 +135,8 @@ class PieceMaker {
     return static_cast<int>(size);
   }
 
-  int NextInflated(const platform::CommittedBuffer& output, size_t wanted, const char*& piece) {
-    stream_.next_out = reinterpret_cast<Bytef*>(output.Data());
+  int NextInflated(size_t wanted, const char*& piece) {
+    stream_.next_out = reinterpret_cast<Bytef*>(output_.Data());
     stream_.avail_out = static_cast<uInt>(wanted);
     int result = Z_OK;
     while (stream_.avail_out > 0) {
@@ -154,11 +156,12 @@ class PieceMaker {
       if (result != Z_OK) break;
     }
     if (result != Z_OK && result != Z_STREAM_END) return result;
-    piece = output.Data();
+    piece = output_.Data();
     return static_cast<int>(wanted - stream_.avail_out);  // 0 once the stream has ended
   }
 
   BlockRing& ring_;
+  const platform::CommittedBuffer& output_;
   const int method_;
   uint64_t remaining_;
   z_stream stream_{};
@@ -166,68 +169,34 @@ class PieceMaker {
   bool inputEnded_ = false;
   const char* next_ = nullptr;  // stored: the rest of the block taken last
   size_t left_ = 0;
+  unsigned long crc_ = 0;
 };
 
 }  // namespace
 
 bool StreamCurrentMemberOnTwoThreads(unzFile archive, const char* password, const platform::CommittedBuffer& output,
                                      MemberSink& sink, MemberReadResult& result) {
-  BlockRing ring;
+  BlockRing ring(archive);
   if (!ring.Ready()) return false;
+  PieceMaker pieces(ring, output, result.info.method, result.info.size);
   // Raw: the library reads and decrypts, and leaves inflating and the CRC to us.
   result.libraryResult = unzOpenCurrentFile3(archive, nullptr, nullptr, 1, password);
+  if (result.libraryResult == UNZ_OK) result.libraryResult = pieces.Start();
   if (result.libraryResult != UNZ_OK) {
     result.status = MemberReadStatus::kOpenRefused;
     unzCloseCurrentFile(archive);
     return true;
   }
-  PieceMaker pieces(ring, result.info.method, result.info.size);
-  result.libraryResult = pieces.Start();
-  if (result.libraryResult != Z_OK) {
-    result.status = MemberReadStatus::kOpenRefused;
-    unzCloseCurrentFile(archive);
-    return true;
-  }
-  ReaderStart start{&ring, archive};
   platform::WorkerThread reader;
-  if (!reader.Start([](void* raw) {
-        const ReaderStart& start = *static_cast<const ReaderStart*>(raw);
-        start.ring->ReadAhead(start.archive);
-      }, &start)) {
+  if (!reader.Start([](void* self) { static_cast<BlockRing*>(self)->ReadAhead(); }, &ring)) {
     unzCloseCurrentFile(archive);
     return false;
   }
-
-  unsigned long crc = 0;
-  if (!sink.Begin()) {
-    result.status = MemberReadStatus::kNotStored;
-  } else {
-    for (;;) {
-      const char* piece = nullptr;
-      const int count = pieces.Next(output, piece);
-      if (count < 0) {
-        result.status = MemberReadStatus::kDataDamaged;
-        result.libraryResult = count;
-        break;
-      }
-      if (count == 0) {
-        // Data that ends before the member's size is cut short.
-        if (result.bytesRead != result.info.size) result.status = MemberReadStatus::kDataDamaged;
-        break;
-      }
-      crc = zip_crc32(crc, reinterpret_cast<const unsigned char*>(piece), static_cast<size_t>(count));
-      result.bytesRead += static_cast<uint64_t>(count);
-      if (!sink.Store(piece, static_cast<size_t>(count))) {
-        result.status = MemberReadStatus::kNotStored;
-        break;
-      }
-    }
-  }
+  DeliverPieces(pieces, sink, result);
   ring.Stop();
   reader.Join();
-  // The library checks no CRC in raw mode: every byte went through crc instead.
   unzCloseCurrentFile(archive);
-  if (result.status == MemberReadStatus::kRead && crc != result.info.crc) {
+  if (result.status == MemberReadStatus::kRead && pieces.Crc() != result.info.crc) {
     result.status = MemberReadStatus::kCrcMismatch;
     result.libraryResult = UNZ_CRCERROR;
   }

@@ -11,6 +11,22 @@
 
 namespace package {
 
+// Where the pieces of a member come from, one after another: Next gives the next
+// piece's size (piece set to its bytes), 0 at the end of the data, below 0 for a
+// failure (the library's code).
+class PieceSource {
+ public:
+  virtual int Next(const char*& piece) = 0;
+
+ protected:
+  ~PieceSource() = default;
+};
+
+// Begins the sink and hands it every piece of source, with the verdicts of a
+// member's reading on one thread or two: data that fails or ends before the
+// member's size is damaged, a sink that stops leaves it not stored.
+void DeliverPieces(PieceSource& source, MemberSink& sink, MemberReadResult& result);
+
 // Streams the member the archive is positioned on (its entry in result.info) into
 // sink, with the same pieces, checks and results as the one-thread read, using
 // output for the inflated pieces. False, with the member closed and the sink not

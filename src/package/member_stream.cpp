@@ -33,6 +33,20 @@ bool ReadCurrentMemberInfo(unzFile archive, MemberInfo& info) {
 
 namespace {
 
+// The member's pieces as the library reads, decrypts and inflates them.
+class LibraryPieces final : public PieceSource {
+ public:
+  LibraryPieces(unzFile archive, const platform::CommittedBuffer& buffer) : archive_(archive), buffer_(buffer) {}
+  int Next(const char*& piece) override {
+    piece = buffer_.Data();
+    return unzReadCurrentFile(archive_, buffer_.Data(), static_cast<unsigned>(buffer_.Size()));
+  }
+
+ private:
+  const unzFile archive_;
+  const platform::CommittedBuffer& buffer_;
+};
+
 // Streams the member the archive is positioned on into sink through buffer.
 void StreamCurrentMember(unzFile archive, const char* password, const platform::CommittedBuffer& buffer,
                          MemberSink& sink, MemberReadResult& result) {
@@ -40,28 +54,9 @@ void StreamCurrentMember(unzFile archive, const char* password, const platform::
   result.libraryResult = unzOpenCurrentFilePassword(archive, password);
   if (result.libraryResult != UNZ_OK) {
     result.status = MemberReadStatus::kOpenRefused;
-  } else if (!sink.Begin()) {
-    result.status = MemberReadStatus::kNotStored;
   } else {
-    for (;;) {
-      const int count = unzReadCurrentFile(archive, buffer.Data(), static_cast<unsigned>(buffer.Size()));
-      if (count < 0) {
-        result.status = MemberReadStatus::kDataDamaged;
-        result.libraryResult = count;
-        break;
-      }
-      if (count == 0) {
-        // A compressed stream that ends before the member's size (garbage from a
-        // wrong password can) is cut short, and the library skips its CRC check then.
-        if (result.bytesRead != result.info.size) result.status = MemberReadStatus::kDataDamaged;
-        break;
-      }
-      result.bytesRead += static_cast<uint64_t>(count);
-      if (!sink.Store(buffer.Data(), static_cast<size_t>(count))) {
-        result.status = MemberReadStatus::kNotStored;
-        break;
-      }
-    }
+    LibraryPieces pieces(archive, buffer);
+    DeliverPieces(pieces, sink, result);
   }
   // The library compares the CRC only here, once the whole member went through. A
   // mismatch means damaged data or a wrong password (the library never checks the
@@ -75,6 +70,33 @@ void StreamCurrentMember(unzFile archive, const char* password, const platform::
 }
 
 }  // namespace
+
+void DeliverPieces(PieceSource& source, MemberSink& sink, MemberReadResult& result) {
+  if (!sink.Begin()) {
+    result.status = MemberReadStatus::kNotStored;
+    return;
+  }
+  for (;;) {
+    const char* piece = nullptr;
+    const int count = source.Next(piece);
+    if (count < 0) {
+      result.status = MemberReadStatus::kDataDamaged;
+      result.libraryResult = count;
+      return;
+    }
+    if (count == 0) {
+      // A compressed stream that ends before the member's size (garbage from a
+      // wrong password can) is cut short, and the library skips its CRC check then.
+      if (result.bytesRead != result.info.size) result.status = MemberReadStatus::kDataDamaged;
+      return;
+    }
+    result.bytesRead += static_cast<uint64_t>(count);
+    if (!sink.Store(piece, static_cast<size_t>(count))) {
+      result.status = MemberReadStatus::kNotStored;
+      return;
+    }
+  }
+}
 
 namespace {
 

@@ -116,10 +116,8 @@ class OutputFileSink final : public MemberSink {
   // The code of the failure this sink reported, 0 when none.
   int Result() const { return result_; }
   // Closing may report a write the system had deferred; a file whose data did not
-  // all arrive is not extracted.
-  bool Close() { return file_.Close(); }
-  // A file written whole is closed into held, where there is one.
-  bool CloseInto(platform::HeldFiles* held) { return held != nullptr ? held->Keep(file_) : file_.Close(); }
+  // all arrive is not extracted. A file to keep goes from its writer into keepIn.
+  bool Close(platform::HeldFiles* keepIn) { return keepIn != nullptr ? keepIn->Keep(file_) : file_.Close(); }
 
  private:
   bool Fail(int code) {
@@ -162,7 +160,7 @@ int ExtractMember(Archive& archive, const wchar_t* outputFolder, const wchar_t* 
 
   OutputFileSink sink(absoluteFolder.data(), newName != nullptr ? name.data() : nullptr);
   const MemberReadResult read = ReadMemberNamed(archive, member.data(), secret.data(), sink);
-  const bool closed = read.status == MemberReadStatus::kRead ? sink.CloseInto(held) : sink.Close();
+  const bool closed = sink.Close(read.status == MemberReadStatus::kRead ? held : nullptr);
   switch (read.status) {
     case MemberReadStatus::kRead:
       if (closed) return 0;

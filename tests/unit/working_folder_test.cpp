@@ -158,6 +158,22 @@ TEST(WorkingFolder, ItsDaclAdmitsTheUserAloneOrWithSystemAndAdministrators) {
 
 namespace {
 
+// On Windows the share mode of a held file keeps others out: planted cannot be
+// renamed over it, and it cannot be opened for writing or deleted; it still holds
+// bytes. POSIX holds nothing here (the held working folder keeps others out).
+void ExpectKeptAsIs(const fs::path& file, const fs::path& planted, const std::string& bytes) {
+#ifdef _WIN32
+  std::error_code error;
+  fs::rename(planted, file, error);
+  EXPECT_TRUE(error) << "replaced while held";
+  EXPECT_FALSE(std::ofstream(file, std::ios::app).is_open()) << "opened for writing while held";
+  EXPECT_FALSE(fs::remove(file, error));
+#else
+  (void)planted;
+#endif
+  EXPECT_EQ(testsupport::ReadFileBytes(file), bytes);
+}
+
 // What the engine will load and read stays as extracted until it has started: the
 // user's other processes (an unelevated one, for an elevated run) can neither
 // replace nor change nor delete it, while reading it stays open to all.
@@ -168,16 +184,7 @@ TEST(HeldFiles, NothingReplacesAHeldFileButEveryoneMayReadIt) {
   platform::HeldFiles held;
   ASSERT_TRUE(held.Hold(file.wstring()));
   EXPECT_EQ(testsupport::ReadFileBytes(file), "extracted");
-#ifdef _WIN32
-  {  // the share mode keeps others out
-    std::error_code error;
-    fs::rename(planted, file, error);
-    EXPECT_TRUE(error) << "replaced while held";
-    EXPECT_FALSE(std::ofstream(file, std::ios::app).is_open()) << "opened for writing while held";
-    EXPECT_FALSE(fs::remove(file, error));
-    EXPECT_EQ(testsupport::ReadFileBytes(file), "extracted");
-  }
-#endif
+  ExpectKeptAsIs(file, planted, "extracted");
   held.Release();
   fs::rename(planted, file);
   EXPECT_EQ(testsupport::ReadFileBytes(file), "planted");
@@ -189,7 +196,7 @@ TEST(HeldFiles, AWrittenFileIsKeptWholeAndNothingReplacesIt) {
   testsupport::ScratchFolder scratch;
   const fs::path file = scratch.Path() / "setup.dat";
   const fs::path planted = scratch.Write("planted.dat", "planted");
-  const std::string data = std::string(70000, 'd') + "end";  // more than one block of the check
+  const std::string data = std::string(70000, 'd') + "end";  // written in two pieces
   platform::OutputFile out;
   ASSERT_TRUE(out.CreateNew(file.wstring()));
   size_t written = 0;
@@ -198,15 +205,8 @@ TEST(HeldFiles, AWrittenFileIsKeptWholeAndNothingReplacesIt) {
   platform::HeldFiles held;
   ASSERT_TRUE(held.Keep(out)) << platform::LastError();
   EXPECT_EQ(testsupport::ReadFileBytes(file), data);
+  ExpectKeptAsIs(file, planted, data);
 #ifdef _WIN32
-  {
-    std::error_code error;
-    fs::rename(planted, file, error);
-    EXPECT_TRUE(error) << "replaced while held";
-    EXPECT_FALSE(std::ofstream(file, std::ios::app).is_open()) << "opened for writing while held";
-    EXPECT_FALSE(fs::remove(file, error));
-    EXPECT_EQ(testsupport::ReadFileBytes(file), data);
-  }
   // A writer already closed has nothing to keep.
   EXPECT_FALSE(held.Keep(out));
   EXPECT_EQ(platform::LastError(), platform::kErrorInvalidHandle);
