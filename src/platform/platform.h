@@ -3,6 +3,7 @@
 // included. It knows nothing of its callers: names and paths come from them.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -256,7 +257,8 @@ class ReadOnlyFile {
   bool IsOpen() const { return static_cast<bool>(file_); }
   std::optional<uint64_t> Size() const;
   // Reads count bytes at offset, fewer only at the end of the file or on a failure
-  // (the last error then set); returns how many arrived.
+  // (the last error then set); returns how many arrived. One thread at a time: it
+  // may move the file's position.
   size_t ReadAt(uint64_t offset, void* buffer, size_t count);
   // How many reads this object has been asked for, for tests that bound the I/O.
   unsigned ReadCount() const { return reads_; }
@@ -280,15 +282,16 @@ bool RemoveFileAnsi(const char* path);
 // Creates a folder and every missing folder above it.
 bool CreateFolderTreeAnsi(const char* path);
 
-// A file created for writing (replacing any file of that name) that others may at
-// most read while it is written. Private to its owner on POSIX. HeldFiles::Keep
-// closes it into a held file.
+// A new file created for writing that others may at most read while it is written.
+// Private to its owner on POSIX. HeldFiles::Keep closes it into a held file.
 class OutputFile {
  public:
   OutputFile() = default;
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
+  // A new file at path for the extraction, which has deleted what stood there:
+  // false when something is there again (a link is never written through).
   bool Create(const char* path);
   // A new file at path, created only where nothing is, not even a link (which is
   // never followed): false with kErrorAlreadyExists otherwise. Readable by others
@@ -362,6 +365,10 @@ class Semaphore {
  private:
   bool valid_ = false;
 #ifdef _WIN32
+  // Tokens above 0, threads asleep on handle_ below. Every wait and release of a
+  // Windows semaphore is a system call (under Wine one to its server), so a wait
+  // with a token at hand and a post that nobody waits for stay here.
+  std::atomic<long> count_;
   void* handle_ = nullptr;
 #else
   alignas(16) unsigned char state_[32];  // a sem_t

@@ -10,6 +10,8 @@
 //             an empty folder of the same name put in its place; the open goes on
 //   replace   once the positioned read (pread) is done, the file SFX_REPLACE_WITH is
 //             renamed over the file read: another file takes the path mid-run
+//   plant     before the file is opened, a hard link to the file SFX_PLANT_TARGET is
+//             made at its path, as by someone who got in after its name was cleared
 // name is the last component of the path the call concerns ("name*": any that
 // begins with name), and n makes only the n-th such call fail (every one without it).
 #define _GNU_SOURCE
@@ -107,6 +109,8 @@ static void SwapFolderOf(int folder, const char* path) {
 // open64 and openat64.
 static int OpenThrough(const char* symbol, int folder, const char* path, int flags, mode_t mode) {
   if (Fails("swap", path)) SwapFolderOf(folder, path);
+  const char* target = getenv("SFX_PLANT_TARGET");
+  if (target != NULL && Fails("plant", path)) linkat(AT_FDCWD, target, folder, path, 0);
   int (*next)(int, const char*, int, ...) = (int (*)(int, const char*, int, ...))Next(symbol);
   return next(folder, path, flags, mode);
 }

@@ -322,6 +322,20 @@ TEST_F(InjectedFault, AWorkingFolderSwappedMidRunReceivesNothing) {
   EXPECT_FALSE(fs::exists(box_.Report()));                    // no engine ran, in either folder
 }
 
+TEST_F(InjectedFault, ALinkPlantedWhereAMemberGoesIsNotWrittenThrough) {
+  // Between the deletion of what stood at Setup_UI.dll's path and its creation, a
+  // hard link to a file of the user's takes the path: that file keeps its bytes.
+  const fs::path victim = box_.Scratch().Write("victim.txt", "the user's own");
+  const auto result = RunWith("plant:Setup_UI.dll", {}, {}, {{"SFX_PLANT_TARGET", victim.wstring()}});
+  EXPECT_EQ(result.exitCode, 74u);
+  testsupport::ExpectBoxes(result, {testsupport::FatalErrorBox("Package", L"Datei konnte nicht entpackt werden.",
+                                                               platform::kErrorAlreadyExists),
+                                    testsupport::CorruptFileBox()});
+  EXPECT_EQ(testsupport::ReadFileBytes(victim), "the user's own");
+  EXPECT_TRUE(box_.TempEntries().empty());  // the clean-up takes the link away with the rest
+  EXPECT_FALSE(fs::exists(box_.Report()));
+}
+
 TEST_F(InjectedFault, ASettingsFileThatCannotBeReadBackKeepsItsLines) {
   // Each key is written by reading the file back and rewriting it. The first read
   // fails, while Shell_CommandLine is written: that key is missing, and every line

@@ -81,10 +81,11 @@ bool CreateFolderTreeAnsi(const char* path) {
 
 bool OutputFile::Create(const char* path) {
   Close();
-  // Never follows a symbolic link planted at the output path.
+  // A new file only: whatever stood at the path was deleted just before, and a
+  // link planted there since (symbolic or hard) is not written through.
   const PathAt file(path);
   if (!file.Found()) return false;
-  const int fd = openat(file.Folder(), file.Name(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = openat(file.Folder(), file.Name(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
     // A file that may be created is missing a folder on its way, as Windows says it.
     if (errno == ENOENT) return SetLastError(kErrorPathNotFound), false;

@@ -208,16 +208,18 @@ std::optional<uint64_t> ReadOnlyFile::Size() const {
 size_t ReadOnlyFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
   if (!IsOpen()) return 0;
   ++reads_;
+  // The file pointer, not an OVERLAPPED offset: a read given an OVERLAPPED is also
+  // posted to the handle's completion port, if it has one, and under Wine that
+  // costs a call to its server for every read.
+  const HANDLE file = reinterpret_cast<HANDLE>(file_.Get());
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) return 0;
   // ReadFile may deliver less than asked (a pipe, a network share): read on.
   size_t total = 0;
   while (total < count) {
-    OVERLAPPED at;
-    ZeroMemory(&at, sizeof at);
-    at.Offset = static_cast<DWORD>(offset + total);
-    at.OffsetHigh = static_cast<DWORD>((offset + total) >> 32);
     DWORD got = 0;
-    if (!ReadFile(reinterpret_cast<HANDLE>(file_.Get()), static_cast<char*>(buffer) + total,
-                  static_cast<DWORD>(count - total), &got, &at) ||
+    if (!ReadFile(file, static_cast<char*>(buffer) + total, static_cast<DWORD>(count - total), &got, nullptr) ||
         got == 0) {
       break;
     }

@@ -22,8 +22,8 @@ unsigned UsableProcessorCount() {
   return count;
 }
 
-Semaphore::Semaphore(unsigned initialCount) {
-  handle_ = CreateSemaphoreW(nullptr, static_cast<LONG>(initialCount), MAXLONG, nullptr);
+Semaphore::Semaphore(unsigned initialCount) : count_(static_cast<long>(initialCount)) {
+  handle_ = CreateSemaphoreW(nullptr, 0, MAXLONG, nullptr);
   valid_ = handle_ != nullptr;
 }
 
@@ -31,9 +31,17 @@ Semaphore::~Semaphore() {
   if (valid_) CloseHandle(handle_);
 }
 
-bool Semaphore::Wait() { return valid_ && WaitForSingleObject(handle_, INFINITE) == WAIT_OBJECT_0; }
+bool Semaphore::Wait() {
+  if (!valid_) return false;
+  if (count_.fetch_sub(1, std::memory_order_acq_rel) > 0) return true;
+  return WaitForSingleObject(handle_, INFINITE) == WAIT_OBJECT_0;
+}
 
-bool Semaphore::Post() { return valid_ && ReleaseSemaphore(handle_, 1, nullptr); }
+bool Semaphore::Post() {
+  if (!valid_) return false;
+  if (count_.fetch_add(1, std::memory_order_acq_rel) >= 0) return true;
+  return ReleaseSemaphore(handle_, 1, nullptr) != FALSE;
+}
 
 bool WorkerThread::Start(Function function, void* argument) {
   if (running_) return false;
