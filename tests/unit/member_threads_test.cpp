@@ -7,6 +7,7 @@
 
 #include "package/bounded_archive.h"
 #include "package/member_stream.h"
+#include "platform/platform.h"
 #include "support/package_fixtures.h"
 #include "support/scratch_folder.h"
 
@@ -113,6 +114,47 @@ TEST(MemberThreads, TwoThreadsGiveTheSamePiecesBytesAndVerdictsAsOne) {
       EXPECT_LE(*std::max_element(two.sink.pieces.begin(), two.sink.pieces.end()), package::kMemberTransferSize);
     }
   }
+}
+
+// The semaphores the two threads hand blocks over with count every token once,
+// whether the waiting thread finds one at hand or has to sleep for it (on Windows
+// those are different paths): a producer and a consumer pass numbers through a
+// ring of three slots, each side often ahead of the other.
+TEST(MemberThreads, SemaphoresHandOverEveryTokenOnce) {
+  struct Handover {
+    platform::Semaphore free{3};
+    platform::Semaphore filled{0};
+    int slots[3] = {};
+  } handover;
+  constexpr int kCount = 5000;
+  platform::WorkerThread producer;
+  ASSERT_TRUE(producer.Start(
+      [](void* argument) {
+        auto& h = *static_cast<Handover*>(argument);
+        for (int n = 1; n <= kCount; ++n) {
+          if (!h.free.Wait()) return;
+          h.slots[n % 3] = n;
+          h.filled.Post();
+        }
+      },
+      &handover));
+  int outOfOrder = 0;
+  for (int n = 1; n <= kCount; ++n) {
+    ASSERT_TRUE(handover.filled.Wait());
+    if (handover.slots[n % 3] != n) ++outOfOrder;
+    // Now and then the consumer lags, so that the producer fills the ring and sleeps.
+    if (n % 500 == 0) {
+      for (volatile int spin = 0; spin < 200000; spin = spin + 1) {
+      }
+    }
+    handover.free.Post();
+  }
+  producer.Join();
+  EXPECT_EQ(outOfOrder, 0);
+  // Three tokens are back in free, none is left in filled: three waits pass at once.
+  for (int n = 0; n < 3; ++n) EXPECT_TRUE(handover.free.Wait());
+  handover.filled.Post();
+  EXPECT_TRUE(handover.filled.Wait());
 }
 
 }  // namespace
