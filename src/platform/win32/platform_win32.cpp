@@ -209,8 +209,8 @@ size_t ReadOnlyFile::ReadAt(uint64_t offset, void* buffer, size_t count) {
   if (!IsOpen()) return 0;
   ++reads_;
   // The file pointer, not an OVERLAPPED offset: a read given an OVERLAPPED is also
-  // posted to the handle's completion port, if it has one, and under Wine that
-  // costs a call to its server for every read.
+  // posted to the handle's completion port, which under Wine is a call to its
+  // server after every read, port or none.
   const HANDLE file = reinterpret_cast<HANDLE>(file_.Get());
   LARGE_INTEGER at;
   at.QuadPart = static_cast<LONGLONG>(offset);
