@@ -290,8 +290,9 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // A new file at path for the extraction, which has deleted what stood there:
-  // false when something is there again (a link is never written through).
+  // CreateNew for the extraction's 8-bit path, which it has just cleared: false when
+  // something is there again (a link is never written through). On POSIX private
+  // to its owner, and reached through the held working folder.
   bool Create(const char* path);
   // A new file at path, created only where nothing is, not even a link (which is
   // never followed): false with kErrorAlreadyExists otherwise. Readable by others

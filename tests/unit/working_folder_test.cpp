@@ -174,6 +174,14 @@ void ExpectKeptAsIs(const fs::path& file, const fs::path& planted, const std::st
   EXPECT_EQ(testsupport::ReadFileBytes(file), bytes);
 }
 
+// Once released, the file is anyone's again: planted takes its name.
+void ExpectReplaceableOnceReleased(platform::HeldFiles& held, const fs::path& file, const fs::path& planted) {
+  const std::string plantedBytes = testsupport::ReadFileBytes(planted);
+  held.Release();
+  fs::rename(planted, file);
+  EXPECT_EQ(testsupport::ReadFileBytes(file), plantedBytes);
+}
+
 // What the engine will load and read stays as extracted until it has started: the
 // user's other processes (an unelevated one, for an elevated run) can neither
 // replace nor change nor delete it, while reading it stays open to all.
@@ -185,9 +193,7 @@ TEST(HeldFiles, NothingReplacesAHeldFileButEveryoneMayReadIt) {
   ASSERT_TRUE(held.Hold(file.wstring()));
   EXPECT_EQ(testsupport::ReadFileBytes(file), "extracted");
   ExpectKeptAsIs(file, planted, "extracted");
-  held.Release();
-  fs::rename(planted, file);
-  EXPECT_EQ(testsupport::ReadFileBytes(file), "planted");
+  ExpectReplaceableOnceReleased(held, file, planted);
 }
 
 // A file the launcher writes goes from its writer into the hold: it is there, whole,
@@ -211,9 +217,7 @@ TEST(HeldFiles, AWrittenFileIsKeptWholeAndNothingReplacesIt) {
   EXPECT_FALSE(held.Keep(out));
   EXPECT_EQ(platform::LastError(), platform::kErrorInvalidHandle);
 #endif
-  held.Release();
-  fs::rename(planted, file);
-  EXPECT_EQ(testsupport::ReadFileBytes(file), "planted");
+  ExpectReplaceableOnceReleased(held, file, planted);
 }
 
 // setup.cfg is held from its creation: the profile writes fill it by name, and then
