@@ -100,17 +100,25 @@ void DeliverPieces(PieceSource& source, MemberSink& sink, MemberReadResult& resu
 
 namespace {
 
-bool ReadsOnTwoThreads(MemberReadThreads threads, const MemberInfo& info) {
+// How many threads read the member: 1, 2 or 3.
+unsigned ReadingThreads(MemberReadThreads threads, const MemberInfo& info) {
   switch (threads) {
     case MemberReadThreads::kOne:
-      return false;
+      return 1;
     case MemberReadThreads::kTwo:
-      return true;
+      return 2;
+    case MemberReadThreads::kThree:
+      return 3;
     case MemberReadThreads::kAuto:
       break;
   }
-  // A process pinned to one processor would only switch between the two threads.
-  return info.compressedSize >= kTwoThreadMemberSize && platform::UsableProcessorCount() >= 2;
+  // A process pinned to one processor would only switch between the threads.
+  if (info.compressedSize < kTwoThreadMemberSize || platform::UsableProcessorCount() < 2) return 1;
+  // Decrypting costs about twice per byte of compressed data what inflating and
+  // writing cost per byte of output. Data that deflated to half or less keeps the
+  // inflating thread the busier one, and a third takes the writing off it; for
+  // other data the inflating thread waits on the reading one anyway.
+  return info.method == kDeflated && info.compressedSize <= info.size / 2 ? 3 : 2;
 }
 
 }  // namespace
@@ -132,8 +140,8 @@ MemberReadResult ReadMemberNamed(Archive& archive, const char* name, const char*
     result.libraryResult = UNZ_BADZIPFILE;
   } else if (!sink.Prepare(result.info)) {
     result.status = MemberReadStatus::kNotStored;
-  } else if (!ReadsOnTwoThreads(threads, result.info) ||
-             !StreamCurrentMemberOnTwoThreads(archive.Handle(), password, buffer, sink, result)) {
+  } else if (const unsigned count = ReadingThreads(threads, result.info);
+             count == 1 || !StreamCurrentMemberOnThreads(archive.Handle(), password, buffer, sink, result, count == 3)) {
     StreamCurrentMember(archive.Handle(), password, buffer, sink, result);
   }
   return result;

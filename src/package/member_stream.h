@@ -62,10 +62,13 @@ struct MemberReadResult {
 
 // How many threads read a member. Two: one reads and decrypts the member's data
 // while the caller's thread inflates it, checks its CRC and hands it to the sink.
+// Three: a third inflates and checks it, and the caller's thread hands it on.
 enum class MemberReadThreads {
-  kAuto,  // two where the process may use two processors and the member is large
+  kAuto,  // where the process may use two processors and the member is large:
+          // three for a deflated member, two for a stored one
   kOne,
-  kTwo,   // two whenever the system gives a second thread
+  kTwo,    // two whenever the system gives a second thread
+  kThree,  // three for a deflated member, two for a stored one, as the system gives them
 };
 
 // Members with fewer compressed bytes than this are read on one thread: below four

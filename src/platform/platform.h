@@ -353,7 +353,11 @@ unsigned UsableProcessorCount();
 // A counting semaphore between the threads of this process.
 class Semaphore {
  public:
-  explicit Semaphore(unsigned initialCount);
+  // Where a waiting thread sleeps on Windows: on a word of memory where the system
+  // can (Windows 8 and later, Wine), or always on a Windows semaphore (the only
+  // way on XP and 7; the tests take it to check it elsewhere). POSIX: a semaphore.
+  enum class Sleeping { kOnWordWhereAvailable, kOnKernelObject };
+  explicit Semaphore(unsigned initialCount, Sleeping sleeping = Sleeping::kOnWordWhereAvailable);
   ~Semaphore();
   Semaphore(const Semaphore&) = delete;
   Semaphore& operator=(const Semaphore&) = delete;
@@ -366,10 +370,13 @@ class Semaphore {
  private:
   bool valid_ = false;
 #ifdef _WIN32
-  // Tokens above 0, threads asleep on handle_ below. Every wait and release of a
-  // Windows semaphore is a system call (under Wine one to its server), so a wait
-  // with a token at hand and a post that nobody waits for stay here.
+  // Tokens above 0, threads asleep below. Every wait and release of a Windows
+  // semaphore is a system call (under Wine one to its server), so a wait with a
+  // token at hand and a post that nobody waits for stay here.
   std::atomic<long> count_;
+  std::atomic<long> wakeups_{0};  // tokens posted to sleepers on the word
+  void* waitOnWord_ = nullptr;    // RtlWaitOnAddress and RtlWakeAddressSingle, or
+  void* wakeWord_ = nullptr;      // none, and sleepers wait on handle_
   void* handle_ = nullptr;
 #else
   alignas(16) unsigned char state_[32];  // a sem_t

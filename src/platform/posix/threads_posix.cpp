@@ -31,7 +31,7 @@ unsigned UsableProcessorCount() {
   return count;
 }
 
-Semaphore::Semaphore(unsigned initialCount) {
+Semaphore::Semaphore(unsigned initialCount, Sleeping /*sleeping*/) {
   static_assert(sizeof(sem_t) <= sizeof(state_) && alignof(sem_t) <= 16, "state_ holds a sem_t");
   valid_ = sem_init(new (state_) sem_t, 0, initialCount) == 0;
 }
