@@ -200,7 +200,7 @@ class PieceRing final : public PieceSource {
   // The inflating thread: makes pieces into one free block after another until the
   // member's end or a failure, or until the caller stops it.
   void Fill() {
-    for (unsigned index = 0;; index = Next(index)) {
+    for (unsigned index = 0;; index = Following(index)) {
       const bool waited = free_.Wait();
       if (stopping_.load(std::memory_order_acquire)) return;
       Block& block = blocks_[index];
@@ -221,7 +221,7 @@ class PieceRing final : public PieceSource {
     if (!holding_ || at_ == blocks_[taken_].count) {
       if (holding_) {
         free_.Post();
-        taken_ = Next(taken_);
+        taken_ = Following(taken_);
       }
       holding_ = filled_.Wait();
       if (!holding_) return UNZ_INTERNALERROR;
@@ -243,7 +243,7 @@ class PieceRing final : public PieceSource {
     unsigned count = 0;
   };
 
-  static unsigned Next(unsigned index) { return (index + 1) % kPieceBlocks; }
+  static unsigned Following(unsigned index) { return (index + 1) % kPieceBlocks; }
   char* Piece(unsigned block, unsigned piece) const {
     return memory_.Data() + (block * kPiecesPerBlock + piece) * kPieceStride;
   }
