@@ -18,9 +18,61 @@ namespace {
 
 constexpr int kStored = 0;
 
+// The hand-over of a ring's kCount blocks between a producing thread and a
+// consuming one. A block belongs to the producer from a Wait on free_ until its Post
+// on filled_, then to the consumer until its Post on free_; the semaphores order
+// every access to a block and to what is kept beside it.
+template <unsigned kCount>
+class Handover {
+ public:
+  Handover() : free_(kCount), filled_(0) {}
+
+  bool Ready() const { return free_ && filled_; }
+
+  // The producing thread: fill(index, waited) fills one free block after another
+  // (waited false: the wait for it failed) and says whether more follow. Ends when
+  // it says no, or at the next block once the consumer has stopped it.
+  template <typename Fill>
+  void Produce(Fill fill) {
+    for (unsigned index = 0;; index = (index + 1) % kCount) {
+      const bool waited = free_.Wait();
+      if (stopping_.load(std::memory_order_acquire)) return;
+      const bool more = fill(index, waited);
+      if (!filled_.Post() || !more) return;
+    }
+  }
+
+  // The consuming thread: hands back the block it holds and waits for the next one
+  // filled; false when the wait failed.
+  bool Take(unsigned& index) {
+    if (holding_) {
+      free_.Post();
+      taken_ = (taken_ + 1) % kCount;
+    }
+    holding_ = filled_.Wait();
+    index = taken_;
+    return holding_;
+  }
+  bool Holding() const { return holding_; }
+
+  // Ends the producer's work at its next block: it has nothing to do that the
+  // consumer would wait for.
+  void Stop() {
+    stopping_.store(true, std::memory_order_release);
+    free_.Post();
+  }
+
+ private:
+  platform::Semaphore free_;
+  platform::Semaphore filled_;
+  std::atomic<bool> stopping_{false};
+  unsigned taken_ = 0;  // the consumer's block
+  bool holding_ = false;
+};
+
 // Four blocks of four transfer buffers: the reader can run a few blocks ahead of a
 // slow write within one megabyte. A block is handed over with a semaphore's wait
-// and post on each side, which under Wine are calls to its server, so blocks are
+// and post on each side, which under Wine may be calls to its server, so blocks are
 // larger than the pieces. A block is a whole number of pieces, so that stored data
 // is cut into pieces where the library's own reading cuts it.
 constexpr unsigned kBlocks = 4;
@@ -28,62 +80,43 @@ constexpr size_t kBlockSize = 4 * kMemberTransferSize;
 constexpr size_t kBlockStride = 4 * 0x10000;
 static_assert(kBlockSize <= kBlockStride);
 
-// The blocks between the reading thread and the one that inflates. A block belongs
-// to the reader from a Wait on free_ until its Post on filled_, then to the consumer
-// until its Post on free_; the semaphores order every access to a block and its count.
+// The blocks between the reading thread and the one that inflates, each with the
+// library's count for it.
 class BlockRing {
  public:
-  explicit BlockRing(unzFile archive) : archive_(archive), memory_(kBlocks * kBlockStride), free_(kBlocks), filled_(0) {}
+  explicit BlockRing(unzFile archive) : archive_(archive), memory_(kBlocks * kBlockStride) {}
 
-  bool Ready() const { return memory_ && free_ && filled_; }
-  char* Block(unsigned index) const { return memory_.Data() + index * kBlockStride; }
-  static unsigned Next(unsigned index) { return (index + 1) % kBlocks; }
+  bool Ready() const { return memory_ && handover_.Ready(); }
 
   // The reading thread: reads the member into one free block after another until
-  // the library reports its end (0) or a failure (below 0), or the caller stops it.
+  // the library reports its end (0) or a failure (below 0), or the consumer stops it.
   void ReadAhead() {
-    for (unsigned index = 0;; index = Next(index)) {
-      const bool waited = free_.Wait();
-      if (stopping_.load(std::memory_order_acquire)) return;
+    handover_.Produce([this](unsigned index, bool waited) {
       int count = UNZ_INTERNALERROR;
       if (waited) count = unzReadCurrentFile(archive_, Block(index), static_cast<unsigned>(kBlockSize));
       counts_[index] = count;
-      if (!filled_.Post() || count <= 0) return;
-    }
+      return count > 0;
+    });
   }
 
   // The consuming thread: the next block the reader filled and its count; a count
   // below 0 is the library's failure, 0 the end of the member's data.
   int TakeBlock(const char*& data) {
-    if (holding_) Release();
-    if (!filled_.Wait()) return UNZ_INTERNALERROR;
-    holding_ = true;
-    data = Block(taken_);
-    return counts_[taken_];
+    unsigned index = 0;
+    if (!handover_.Take(index)) return UNZ_INTERNALERROR;
+    data = Block(index);
+    return counts_[index];
   }
 
-  // Ends the reader's work at its next block: it has nothing to do that the caller
-  // would wait for.
-  void Stop() {
-    stopping_.store(true, std::memory_order_release);
-    free_.Post();
-  }
+  void Stop() { handover_.Stop(); }
 
  private:
-  void Release() {
-    free_.Post();
-    taken_ = Next(taken_);
-    holding_ = false;
-  }
+  char* Block(unsigned index) const { return memory_.Data() + index * kBlockStride; }
 
   const unzFile archive_;
   const platform::CommittedBuffer memory_;
-  platform::Semaphore free_;
-  platform::Semaphore filled_;
+  Handover<kBlocks> handover_;
   std::array<int, kBlocks> counts_{};
-  std::atomic<bool> stopping_{false};
-  unsigned taken_ = 0;  // the consumer's next block
-  bool holding_ = false;
 };
 
 // The pieces of the member as the library's reading gives them: each is the
@@ -192,17 +225,14 @@ static_assert(kMemberTransferSize <= kPieceStride);
 
 class PieceRing final : public PieceSource {
  public:
-  explicit PieceRing(PieceMaker& pieces)
-      : pieces_(pieces), memory_(kPieceBlocks * kPiecesPerBlock * kPieceStride), free_(kPieceBlocks), filled_(0) {}
+  explicit PieceRing(PieceMaker& pieces) : pieces_(pieces), memory_(kPieceBlocks * kPiecesPerBlock * kPieceStride) {}
 
-  bool Ready() const { return memory_ && free_ && filled_; }
+  bool Ready() const { return memory_ && handover_.Ready(); }
 
   // The inflating thread: makes pieces into one free block after another until the
   // member's end or a failure, or until the caller stops it.
   void Fill() {
-    for (unsigned index = 0;; index = Following(index)) {
-      const bool waited = free_.Wait();
-      if (stopping_.load(std::memory_order_acquire)) return;
+    handover_.Produce([this](unsigned index, bool waited) {
       Block& block = blocks_[index];
       block.count = 0;
       int made = UNZ_INTERNALERROR;
@@ -212,19 +242,14 @@ class PieceRing final : public PieceSource {
         if (waited) made = pieces_.Next(piece);
         block.results[block.count++] = made;
       } while (made > 0 && block.count < kPiecesPerBlock);
-      if (!filled_.Post() || made <= 0) return;
-    }
+      return made > 0;
+    });
   }
 
   // The caller's thread: the next piece, its size or the member's end or failure.
   int Next(const char*& piece) override {
-    if (!holding_ || at_ == blocks_[taken_].count) {
-      if (holding_) {
-        free_.Post();
-        taken_ = Following(taken_);
-      }
-      holding_ = filled_.Wait();
-      if (!holding_) return UNZ_INTERNALERROR;
+    if (!handover_.Holding() || at_ == blocks_[taken_].count) {
+      if (!handover_.Take(taken_)) return UNZ_INTERNALERROR;
       at_ = 0;
     }
     piece = Piece(taken_, at_);
@@ -232,10 +257,7 @@ class PieceRing final : public PieceSource {
   }
 
   // Ends the inflating thread's work at its next block.
-  void Stop() {
-    stopping_.store(true, std::memory_order_release);
-    free_.Post();
-  }
+  void Stop() { handover_.Stop(); }
 
  private:
   struct Block {
@@ -243,20 +265,16 @@ class PieceRing final : public PieceSource {
     unsigned count = 0;
   };
 
-  static unsigned Following(unsigned index) { return (index + 1) % kPieceBlocks; }
   char* Piece(unsigned block, unsigned piece) const {
     return memory_.Data() + (block * kPiecesPerBlock + piece) * kPieceStride;
   }
 
   PieceMaker& pieces_;
   const platform::CommittedBuffer memory_;
-  platform::Semaphore free_;
-  platform::Semaphore filled_;
+  Handover<kPieceBlocks> handover_;
   std::array<Block, kPieceBlocks> blocks_{};
-  std::atomic<bool> stopping_{false};
   unsigned taken_ = 0;  // the caller's block, and its next piece
   unsigned at_ = 0;
-  bool holding_ = false;
 };
 
 }  // namespace
